@@ -1,0 +1,96 @@
+#include "tests/support/Registry.h"
+
+#include "common/UniqueResource.h"
+
+namespace testsupport {
+
+namespace {
+tavrel::UniqueHkey CreateKey(HKEY root, const std::string& key)
+{
+    tavrel::UniqueHkey handle;
+    ::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, handle.put(),
+                      nullptr);
+    return handle;
+}
+}  // namespace
+
+bool SetRaw(HKEY root, const std::string& key, const std::string& name, DWORD type,
+            const void* data, DWORD size)
+{
+    tavrel::UniqueHkey handle = CreateKey(root, key);
+    return handle.valid() &&
+           ::RegSetValueExA(handle.get(), name.c_str(), 0, type,
+                            static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+}
+
+bool SetDword(HKEY root, const std::string& key, const std::string& name, DWORD value)
+{
+    return SetRaw(root, key, name, REG_DWORD, &value, sizeof(value));
+}
+
+bool SetString(HKEY root, const std::string& key, const std::string& name,
+               const std::string& value, DWORD type)
+{
+    return SetRaw(root, key, name, type, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+bool DeleteValue(HKEY root, const std::string& key, const std::string& name)
+{
+    tavrel::UniqueHkey handle;
+    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_SET_VALUE, handle.put()) != ERROR_SUCCESS) {
+        return false;
+    }
+    return ::RegDeleteValueA(handle.get(), name.c_str()) == ERROR_SUCCESS;
+}
+
+bool DeleteTree(HKEY root, const std::string& key)
+{
+    const LONG result = ::RegDeleteTreeA(root, key.c_str());
+    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
+        return false;
+    }
+    ::RegDeleteKeyA(root, key.c_str());
+    return !KeyExists(root, key);
+}
+
+bool KeyExists(HKEY root, const std::string& key)
+{
+    tavrel::UniqueHkey handle;
+    return ::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, handle.put()) == ERROR_SUCCESS;
+}
+
+bool ValueExists(HKEY root, const std::string& key, const std::string& name)
+{
+    tavrel::UniqueHkey handle;
+    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, handle.put()) != ERROR_SUCCESS) {
+        return false;
+    }
+    return ::RegQueryValueExA(handle.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+}
+
+std::optional<DWORD> ReadDword(HKEY root, const std::string& key, const std::string& name)
+{
+    tavrel::UniqueHkey handle;
+    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, handle.put()) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    DWORD type = 0;
+    if (::RegQueryValueExA(handle.get(), name.c_str(), nullptr, &type,
+                           reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+        type != REG_DWORD) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+ScopedKey::ScopedKey(HKEY root, std::string key) : root_(root), key_(std::move(key))
+{
+    DeleteTree(root_, key_);
+}
+
+ScopedKey::~ScopedKey() { DeleteTree(root_, key_); }
+
+}  // namespace testsupport
