@@ -93,4 +93,19 @@ bool TickProbe::WaitForTick(DWORD timeoutMs) const
     return WaitUntil([this] { return !Armed(); }, timeoutMs, 20);
 }
 
+int TickProbe::CountTicks(DWORD periodMs)
+{
+    Arm();
+    int ticks = 0;
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < periodMs) {
+        if (!Armed()) {
+            ++ticks;
+            Arm();
+        }
+        ::Sleep(10);
+    }
+    return ticks;
+}
+
 }  // namespace testsupport

@@ -37,6 +37,8 @@ public:
     bool Armed() const;
     // True once a tick has cleared the value since the last Arm().
     bool WaitForTick(DWORD timeoutMs) const;
+    // Re-arms after every tick seen and counts the ticks within the period.
+    int CountTicks(DWORD periodMs);
 };
 
 }  // namespace testsupport

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+
 #include "app/CommandLine.h"
 
 namespace tavrel {
@@ -31,7 +34,10 @@ INSTANTIATE_TEST_SUITE_P(
         RemainderCase{"Tavrel.exe @@@Start  ", "@@@Start  "},
         RemainderCase{"Tavrel.exe", ""},
         RemainderCase{"\"C:\\unterminated quote @@@Start", ""},
-        RemainderCase{"", ""}));
+        RemainderCase{"", ""}),
+    [](const ::testing::TestParamInfo<RemainderCase>& info) {
+        return "Case" + std::to_string(info.index);
+    });
 
 TEST(CommandRemainderTest, NullCommandLineGivesEmptyRemainder)
 {
@@ -63,7 +69,14 @@ INSTANTIATE_TEST_SUITE_P(
                       ModeCase{"@@@Start extra", Mode::None},
                       ModeCase{"@@@StartFirstly ", Mode::None},
                       ModeCase{"@@@Star", Mode::None},
-                      ModeCase{"@@@HaltAll@@@Start", Mode::None}));
+                      ModeCase{"@@@HaltAll@@@Start", Mode::None}),
+    [](const ::testing::TestParamInfo<ModeCase>& info) {
+        std::string name;
+        for (const char* c = info.param.remainder; *c != '\0'; ++c) {
+            name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+        }
+        return "Token" + std::to_string(info.index) + "_" + name;
+    });
 
 }  // namespace
 }  // namespace tavrel

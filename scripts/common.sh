@@ -1,0 +1,103 @@
+# Shared steps of the set-up-and-go scripts: packages, build, Wine prefix and
+# display. Sourced, not run. BUILD_ROOT (default: <repo>/build) lets several
+# checkouts or runs keep apart: each build root has its own Wine prefix.
+
+REPO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_ROOT=${BUILD_ROOT:-$REPO_ROOT/build}
+WINE_LOADER=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+export WINEPREFIX=$BUILD_ROOT/wineprefix
+export WINEDEBUG=${WINEDEBUG:--all}
+
+log() { printf '==> %s\n' "$*" >&2; }
+
+# Installs the packages whose commands are missing (Debian 12, as root).
+ensure_packages() {
+    local missing=()
+    command -v i686-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-i686)
+    command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64)
+    command -v cmake >/dev/null || missing+=(cmake)
+    command -v ninja >/dev/null || missing+=(ninja-build)
+    [ -x "$WINE_LOADER" ] || missing+=(wine64)
+    command -v wine >/dev/null || missing+=(wine)
+    command -v Xvfb >/dev/null || missing+=(xvfb)
+    [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
+    command -v clang++ >/dev/null || missing+=(clang)
+    command -v lld-link >/dev/null || missing+=(lld)
+    { command -v llvm-dlltool && command -v llvm-undname && command -v llvm-readobj; } >/dev/null \
+        || missing+=(llvm)
+    if [ ${#missing[@]} -gt 0 ]; then
+        log "installing: ${missing[*]}"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    fi
+}
+
+# Configures (once) and builds both targets.
+build_all() {
+    local arch
+    for arch in i686 x86_64; do
+        if [ ! -f "$BUILD_ROOT/$arch/build.ninja" ]; then
+            log "configuring $arch"
+            cmake -S "$REPO_ROOT" -B "$BUILD_ROOT/$arch" -G Ninja \
+                -DCMAKE_TOOLCHAIN_FILE="$REPO_ROOT/cmake/toolchain-$arch.cmake" \
+                -DCMAKE_BUILD_TYPE=Release >/dev/null
+        fi
+        log "building $arch"
+        cmake --build "$BUILD_ROOT/$arch" -- -j"$(nproc)" >"$BUILD_ROOT/build-$arch.log" 2>&1 || {
+            cat "$BUILD_ROOT/build-$arch.log" >&2
+            return 1
+        }
+    done
+}
+
+# Creates the Wine prefix once and keeps its server running for this run.
+# Wine's own services inherit output descriptors, so their output goes to a
+# file and never into a pipe of ours.
+prepare_prefix() {
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        log "creating Wine prefix $WINEPREFIX"
+        WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE_LOADER" wineboot -i \
+            >"$BUILD_ROOT/wineboot.log" 2>&1 </dev/null
+    fi
+    "$WINESERVER" -p >/dev/null 2>&1 </dev/null
+    # Start Wine's background services now, detached from our descriptors:
+    # started by the first test program instead, they would inherit ctest's
+    # output pipe and keep it open until the server ends.
+    "$WINE_LOADER" wineboot >/dev/null 2>&1 </dev/null
+}
+
+stop_prefix() {
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+}
+
+# Starts Xvfb on the first free display and exports DISPLAY.
+XVFB_PID=
+start_display() {
+    local n
+    for n in $(seq 90 189); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
+        XVFB_PID=$!
+        local i
+        for i in $(seq 50); do
+            [ -e "/tmp/.X11-unix/X$n" ] && break
+            sleep 0.1
+        done
+        if kill -0 "$XVFB_PID" 2>/dev/null; then
+            export DISPLAY=":$n"
+            return 0
+        fi
+    done
+    log "no free X display"
+    return 1
+}
+
+stop_display() {
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+        XVFB_PID=
+    fi
+}
