@@ -6,10 +6,12 @@
 #include "app/CommandLine.h"
 #include "app/HaltEvent.h"
 #include "app/MonitorWindow.h"
+#include "app/ProcessCloser.h"
 #include "app/SessionRegistrar.h"
 #include "common/UniqueResource.h"
 #include "lamp/DriverUtility.h"
 #include "lamp/LampController.h"
+#include "monitoring/AppCatalog.h"
 #include "settings/Settings.h"
 
 namespace tavrel {
@@ -48,6 +50,12 @@ int RunHaltMode() noexcept
 
 int RunLogonMode(HINSTANCE instance) noexcept
 {
+    {
+        // Can take about five seconds when the status process ignores the
+        // request to close. The closer's modules are released afterwards.
+        ProcessCloser closer;
+        RestartMediaStatusService(closer);
+    }
     char ownPath[MAX_PATH] = {};
     const DWORD length = ::GetModuleFileNameA(instance, ownPath, MAX_PATH);
     // A path that fills the buffer has been cut short; starting it could
@@ -69,6 +77,7 @@ int RunMonitorMode(HINSTANCE instance) noexcept
     OpenDriverUtility();
     FixLampAvailable();
     FixLocationFlag();
+    BuildAppIdMap();
 
     if (!RegisterMonitorWindowClass(instance)) {
         ::MessageBoxA(nullptr, window_names::kRequiresNtText, window_names::kClassName,

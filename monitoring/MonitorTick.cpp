@@ -1,5 +1,11 @@
 #include "monitoring/MonitorTick.h"
 
+#include <new>
+
+#include "companion/CompanionLauncher.h"
+#include "monitoring/ChangeReport.h"
+#include "monitoring/ForegroundAnalysis.h"
+#include "monitoring/WindowScan.h"
 #include "settings/CRegistryKey.h"
 #include "settings/Settings.h"
 
@@ -17,15 +23,28 @@ void ClearUninstallOwner() noexcept
     key.DeleteValue(uninstall_names::kOwnerValue);
 }
 
-void RunMonitorTick() noexcept
+void RunMonitorTick()
 {
     ClearUninstallOwner();
     LoadSettings();
+    WindowScan();
+    ForegroundAnalysis();
+    ChangeReport();
+    if (LocationFlag() != 0) {
+        CheckChatClient();
+    }
 }
 
 void CALLBACK MonitorTick(HWND, UINT, UINT_PTR, DWORD) noexcept
 {
-    RunMonitorTick();
+    // Nothing may unwind into user32. The event client's out-of-memory
+    // failure ends this tick before the states are committed, so the change
+    // is reported by a later tick; the chat-client check runs again next
+    // tick with its flags untouched.
+    try {
+        RunMonitorTick();
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 }  // namespace tavrel

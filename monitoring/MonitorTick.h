@@ -23,7 +23,8 @@ void CALLBACK MonitorTick(HWND window, UINT message, UINT_PTR timerId, DWORD tim
 // when it can be opened for writing.
 void ClearUninstallOwner() noexcept;
 
-// One pass of the tick's steps, outside the timer callback.
-void RunMonitorTick() noexcept;
+// One pass of the tick's steps, outside the timer callback. May throw the
+// event client's out-of-memory exception (a std::bad_alloc).
+void RunMonitorTick();
 
 }  // namespace tavrel

@@ -59,13 +59,19 @@ prepare_prefix() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         log "creating Wine prefix $WINEPREFIX"
         WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE_LOADER" wineboot -i \
-            >"$BUILD_ROOT/wineboot.log" 2>&1 </dev/null
+            >"$BUILD_ROOT/wineboot.log" 2>&1 </dev/null || true
+        "$WINESERVER" -w >/dev/null 2>&1 </dev/null || true
     fi
-    "$WINESERVER" -p >/dev/null 2>&1 </dev/null
+    # Answers non-zero when a server for the prefix runs already.
+    "$WINESERVER" -p >/dev/null 2>&1 </dev/null || true
     # Start Wine's background services now, detached from our descriptors:
     # started by the first test program instead, they would inherit ctest's
     # output pipe and keep it open until the server ends.
     "$WINE_LOADER" wineboot >/dev/null 2>&1 </dev/null
+    # No crash debugger: a program that crashes under test must end, not
+    # wait in winedbg until a time-out.
+    "$WINE_LOADER" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+        /v Debugger /f >/dev/null 2>&1 </dev/null || true
 }
 
 stop_prefix() {
