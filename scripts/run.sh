@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both targets, prepares a Wine prefix with
 # the stand-ins for the outside components, and runs Tavrel.exe @@@Start in
-# it, showing live what the stand-ins see it do. Ends after the given number
-# of seconds (default: on Ctrl-C) with Tavrel.exe @@@HaltAll and reports
-# both exit codes.
+# it while a scripted desktop opens, raises, maximises, minimises and closes
+# the tracked TV application and opens the chat client. Shows live what the
+# stand-ins see the monitor do: driver calls and the lamp word, events sent
+# to the event service, programs started. Ends after the given number of
+# seconds (default: on Ctrl-C) with Tavrel.exe @@@HaltAll and reports both
+# exit codes.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -15,7 +18,8 @@ prepare_prefix
 
 bin=$BUILD_ROOT/x86_64/bin
 reg() { "$WINE_LOADER" reg "$@" >/dev/null 2>&1 </dev/null; }
-win_path() { "$WINE_LOADER" winepath -w "$1" 2>/dev/null </dev/null; }
+# Wine maps the Linux root to drive Z:.
+win_path() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 
 # Stand-in driver utility, installed where a notebook would have it.
 install_dir="$WINEPREFIX/drive_c/Program Files/Velmora/Shared"
@@ -31,6 +35,21 @@ reg add 'HKLM\SOFTWARE\VELMORA CORPORATION\Tavrel' /v dwStatusMode /t REG_DWORD 
 reg add 'HKLM\SOFTWARE\VELMORA CORPORATION\Tavrel' /v dwLogoMode /t REG_DWORD /d 0 /f
 reg add 'HKLM\software\Velmora Corporation\Shared Info' /v dwLocation /t REG_DWORD /d 4316 /f
 
+# Stand-in event service, an in-process COM server.
+service_dll="$bin/fixtures/eventservice/QesEventService.dll"
+service_records="$bin/fixtures/eventservice/EventService.calls.log"
+: >"$service_records"
+clsid='HKLM\Software\Classes\CLSID\{301AB3CF-48BA-4234-9D63-3378BE356C6C}\InprocServer32'
+reg add "$clsid" /ve /t REG_SZ /d "$(win_path "$service_dll")" /f
+reg add "$clsid" /v ThreadingModel /t REG_SZ /d Both /f
+
+# Stand-in visualiser, started when the chat client's window appears.
+visualiser="$bin/fixtures/mirelle/Mirelle.exe"
+visualiser_records="$bin/fixtures/mirelle/Mirelle.starts.log"
+: >"$visualiser_records"
+reg add 'HKLM\Software\Velmora Corporation\QUORB Mirelle' /v AppPath /t REG_SZ \
+    /d "$(win_path "$visualiser")" /f
+
 log "starting Tavrel.exe @@@Start (display $DISPLAY); Ctrl-C ends it"
 "$WINE_LOADER" "$bin/Tavrel.exe" @@@Start >"$BUILD_ROOT/run-monitor.log" 2>&1 </dev/null &
 monitor=$!
@@ -42,20 +61,42 @@ show_records() {
         printf '%s\n' "$line" | awk -f "$REPO_ROOT/scripts/format-records.awk"
     done
 }
-show_records "$records" &
+scenario_log="$BUILD_ROOT/run-desktop.log"
+: >"$scenario_log"
+show_all() {
+    show_records "$records" &
+    show_records "$service_records" &
+    show_records "$visualiser_records" &
+    show_records "$scenario_log" &
+    wait
+}
+show_all 2>/dev/null &
 viewer=$!
+
+sleep 2
+"$WINE_LOADER" "$bin/tests/DesktopScenario.exe" 0 3000 >"$scenario_log" 2>&1 </dev/null &
+scenario=$!
+
+# Ends a process this script started and every process below it.
+stop_tree() {
+    local child
+    for child in $(pgrep -P "$1" 2>/dev/null); do
+        stop_tree "$child"
+    done
+    kill "$1" 2>/dev/null || true
+}
 
 finish() {
     trap - INT TERM
+    kill "$scenario" 2>/dev/null || true
+    wait "$scenario" 2>/dev/null || true
     log "halting: Tavrel.exe @@@HaltAll"
     halt_code=0
     "$WINE_LOADER" "$bin/Tavrel.exe" @@@HaltAll >/dev/null 2>&1 </dev/null || halt_code=$?
     monitor_code=0
     wait "$monitor" || monitor_code=$?
     sleep 0.5
-    pkill -P "$viewer" 2>/dev/null || true
-    kill "$viewer" 2>/dev/null || true
-    wait "$viewer" 2>/dev/null || true
+    stop_tree "$viewer"
     stop_prefix
     stop_display
     # Exit codes arrive through the Wine loader modulo 256: -1 shows as 255.

@@ -3,6 +3,10 @@
 // full-screen, is minimised and closes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
 #include "tests/support/EventServiceStandIn.h"
 #include "tests/support/FakeApp.h"
 #include "tests/support/MonitorTestBase.h"
@@ -150,6 +154,31 @@ TEST_F(EventReportTest, EveryChangeOfTheWindowIsOneReportWithAFreshClient)
     EXPECT_EQ(6u, service_.ObjectsCreated());
     EXPECT_EQ(6u, service_.Registrations().size());
     EXPECT_EQ(0u, service_.ObjectsAlive());
+}
+
+TEST_F(EventReportTest, EachChangeIsReportedWithinATick)
+{
+    StartMonitorAndWaitForATick();
+    FakeApp tv;
+    ASSERT_TRUE(StartTv(tv, WindowState::Normal, Activation::Behind));
+    ASSERT_TRUE(WaitForEvents(1));
+    std::vector<DWORD> latencies;
+    for (int change = 0; change < 6; ++change) {
+        const size_t before = service_.Events().size();
+        const DWORD changed = ::GetTickCount();
+        ASSERT_TRUE(change % 2 == 0 ? tv.Minimise() : tv.Restore());
+        ASSERT_TRUE(WaitUntil([&] { return service_.Events().size() > before; }, kReportWaitMs, 10));
+        const DWORD recorded = static_cast<DWORD>(service_.Events().back().record->tickCount);
+        latencies.push_back(recorded - changed);
+    }
+    for (DWORD latency : latencies) {
+        // One period of the tick, plus the tick's own work.
+        EXPECT_LT(latency, 1300u);
+    }
+    std::sort(latencies.begin(), latencies.end());
+    std::printf("change to event, ms: median %lu, max %lu\n",
+                static_cast<unsigned long>(latencies[latencies.size() / 2]),
+                static_cast<unsigned long>(latencies.back()));
 }
 
 TEST_F(EventReportTest, MinimisedAndRestoredBetweenTwoTicksIsNoChange)
