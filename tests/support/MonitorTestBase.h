@@ -34,6 +34,14 @@ protected:
         ASSERT_TRUE(StartMonitor(process)) << "monitor window did not appear";
     }
 
+    // The same, handing out the monitor's window.
+    void StartMonitorOrFail(ChildProcess& process, HWND& window)
+    {
+        StartMonitorOrFail(process);
+        window = FindMonitorWindow(process.Id());
+        ASSERT_NE(nullptr, window);
+    }
+
     ScopedKey programKey_{HKEY_LOCAL_MACHINE, names::kProgramKey};
     ScopedKey sharedInfo_{HKEY_LOCAL_MACHINE, names::kSharedInfoKey};
     ScopedKey remoteKey_{HKEY_CURRENT_USER, names::kRemoteKeyKey};

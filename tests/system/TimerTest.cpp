@@ -21,9 +21,7 @@ protected:
     void SetUp() override
     {
         MonitorTestBase::SetUp();
-        StartMonitorOrFail(monitor_);
-        window_ = FindMonitorWindow(monitor_.Id());
-        ASSERT_NE(nullptr, window_);
+        StartMonitorOrFail(monitor_, window_);
         ASSERT_TRUE(ticks_.WaitForTick(kTickWaitMs)) << "no tick after start";
     }
 

@@ -14,9 +14,7 @@ protected:
     void SetUp() override
     {
         MonitorTestBase::SetUp();
-        StartMonitorOrFail(monitor_);
-        window_ = FindMonitorWindow(monitor_.Id());
-        ASSERT_NE(nullptr, window_);
+        StartMonitorOrFail(monitor_, window_);
     }
 
     // Holds the halt event open to see whether it was signalled. Closed
