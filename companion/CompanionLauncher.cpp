@@ -29,7 +29,12 @@ SHELLEXECUTEINFOA CompanionExecuteInfo(const char* path) noexcept
 {
     SHELLEXECUTEINFOA execute = {};
     execute.cbSize = sizeof(execute);
-    execute.fMask = SEE_MASK_NOCLOSEPROCESS;
+    // Without SEE_MASK_FLAG_NO_UI the shell answers a path that names no
+    // file (or an empty one) with an error box on this thread: seen under
+    // Wine ("Path not found", "Invalid parameter"), and documented for
+    // Windows. The box's modal loop would run further ticks inside this one
+    // and stay until someone dismisses it; a failed start must end silently.
+    execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     execute.lpFile = path;
     execute.lpParameters = companion_names::kVisualiserArguments;
     execute.nShow = SW_SHOW;

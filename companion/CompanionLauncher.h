@@ -28,7 +28,8 @@ bool AdvanceChatClientFlags(ChatClientFlags& flags, bool windowFound) noexcept;
 
 // The shell request for the visualiser: the path exactly as stored (no
 // environment substitution is asked for), "/SkypeStart", shown normally,
-// its process handle handed back so that it can be closed.
+// its process handle handed back so that it can be closed, and no error
+// box from the shell when the start fails.
 SHELLEXECUTEINFOA CompanionExecuteInfo(const char* path) noexcept;
 
 // One check: 1 when the chat client's window is present, else 0.

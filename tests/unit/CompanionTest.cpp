@@ -27,7 +27,8 @@ TEST(CompanionExecuteInfoTest, AsksForNoEnvironmentSubstitution)
     const char* path = "%ProgramFiles%\\Mirelle\\Mirelle.exe";
     const SHELLEXECUTEINFOA info = CompanionExecuteInfo(path);
     EXPECT_EQ(sizeof(SHELLEXECUTEINFOA), info.cbSize);
-    EXPECT_EQ(static_cast<ULONG>(SEE_MASK_NOCLOSEPROCESS), info.fMask);
+    // The handle back, and no error box from the shell for a failed start.
+    EXPECT_EQ(static_cast<ULONG>(SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI), info.fMask);
     EXPECT_EQ(path, info.lpFile);
     EXPECT_STREQ("/SkypeStart", info.lpParameters);
     EXPECT_EQ(nullptr, info.lpVerb);

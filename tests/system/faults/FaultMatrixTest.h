@@ -1,0 +1,77 @@
+// Base of the fault matrix: the real monitor with the stand-ins, and the
+// checks every row makes whatever component it breaks: the monitor goes on
+// ticking once a second, and a window change it should see lands between
+// two ticks rather than in the middle of one.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/support/EventServiceStandIn.h"
+#include "tests/support/FakeApp.h"
+#include "tests/support/MonitorTestBase.h"
+
+namespace testsupport::faults {
+
+// State codes of the tracked application as the event service sees them.
+constexpr DWORD kClosed = 0x10000;
+constexpr DWORD kOpen = 0x10001;
+constexpr DWORD kForeground = 0x10002;
+constexpr DWORD kFullScreen = 0x10003;
+
+// The tracked application's window.
+constexpr const char* kTvClass = "TVEnhance";
+constexpr const char* kTvTitle = "TV Enhance for QUORB";
+// The chat client's main window.
+constexpr const char* kChatClass = "tSkMainForm.UnicodeClass";
+
+// A tick is due every second; one that has not come within this time is
+// missing.
+constexpr DWORD kTickWaitMs = 2500;
+
+class FaultMatrixTest : public MonitorTestBase {
+protected:
+    void StartMonitorAndWaitForATick();
+
+    // Waits for that many ticks in a row, each within kTickWaitMs; fails
+    // the test otherwise.
+    void WaitTicks(int count);
+
+    // Returns a little after a tick has begun, so that the next second is
+    // free for the test to change something the next tick will see.
+    void AlignToTick();
+
+    // Counts the ticks over the period and expects the once-a-second rate:
+    // neither stopped nor doubled.
+    void ExpectTickRate(DWORD periodMs = 3200);
+
+    // Runs the action right after a tick; true when no tick began while it
+    // ran, so the next tick sees only what the action left. Tries again
+    // (after two more ticks) when a tick came in between.
+    bool BetweenTwoTicks(const std::function<bool()>& action);
+
+    // Starts the tracked application's window right after a tick.
+    bool StartTv(FakeApp& app, WindowState state, Activation activation);
+
+    // Registers the event service and sets the location that enables the
+    // event reports and the chat-client check; call before the monitor starts.
+    void EnableReports();
+
+    // The first value of every event fired so far, in order.
+    std::vector<DWORD> ReportedStates() const;
+    bool WaitForEvents(size_t count, DWORD timeoutMs = 3000) const;
+
+    // Error boxes (dialog class "#32770") the monitor process shows, with
+    // their captions and texts, for a failure message.
+    size_t MonitorDialogs() const;
+    std::string DescribeMonitorDialogs() const;
+
+    EventServiceStandIn service_;
+    ChildProcess monitor_;
+    TickProbe ticks_;
+};
+
+}  // namespace testsupport::faults
