@@ -10,11 +10,17 @@ namespace {
 // never closed: the event must live as long as the process does.
 HANDLE g_haltEvent = nullptr;
 
+// Taken by HaltDeferral and, for good, by the watcher before it ends the
+// process. Lives as long as the process, like the event.
+CRITICAL_SECTION g_deferral;
+bool g_deferralReady = false;
+
 DWORD WINAPI HaltWatcher(LPVOID) noexcept
 {
     if (::WaitForSingleObject(g_haltEvent, INFINITE) == WAIT_OBJECT_0) {
         // No clean-up: the halt must not depend on the state of the other
-        // threads.
+        // threads; it only waits for a deferral in progress.
+        ::EnterCriticalSection(&g_deferral);
         ::TerminateProcess(::GetCurrentProcess(), 0);
     }
     return 0;
@@ -24,6 +30,10 @@ DWORD WINAPI HaltWatcher(LPVOID) noexcept
 
 void CreateHaltEventAndWatcher() noexcept
 {
+    if (!g_deferralReady) {
+        ::InitializeCriticalSection(&g_deferral);
+        g_deferralReady = true;
+    }
     SECURITY_DESCRIPTOR descriptor;
     ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
     ::SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
@@ -44,6 +54,20 @@ void SignalHaltEvent() noexcept
 {
     if (g_haltEvent != nullptr) {
         ::SetEvent(g_haltEvent);
+    }
+}
+
+HaltDeferral::HaltDeferral() noexcept
+{
+    if (g_deferralReady) {
+        ::EnterCriticalSection(&g_deferral);
+    }
+}
+
+HaltDeferral::~HaltDeferral()
+{
+    if (g_deferralReady) {
+        ::LeaveCriticalSection(&g_deferral);
     }
 }
 

@@ -19,4 +19,18 @@ void CreateHaltEventAndWatcher() noexcept;
 // Signals the event; does nothing when it could not be created.
 void SignalHaltEvent() noexcept;
 
+// While one of these lives, the watcher holds off ending the process until
+// it goes. The log-on mode keeps one around starting the monitor instance:
+// a process ended inside its CreateProcess call can leave the new process
+// half made (seen under Wine: the child hangs in its start-up for good and,
+// holding the inherited halt event, keeps every later instance from
+// starting). A halt then waits at most for that one call.
+class HaltDeferral {
+public:
+    HaltDeferral() noexcept;
+    ~HaltDeferral();
+    HaltDeferral(const HaltDeferral&) = delete;
+    HaltDeferral& operator=(const HaltDeferral&) = delete;
+};
+
 }  // namespace tavrel

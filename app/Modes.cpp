@@ -3,6 +3,8 @@
 #include <shellapi.h>
 #include <wtsapi32.h>
 
+#include <cstdio>
+
 #include "app/CommandLine.h"
 #include "app/HaltEvent.h"
 #include "app/MonitorWindow.h"
@@ -29,6 +31,37 @@ bool OwnInstanceMutex() noexcept
         return false;
     }
     return ::GetLastError() != ERROR_ALREADY_EXISTS;
+}
+
+// Starts "<ownPath>" @@@Start hidden, as the log-on mode's ShellExecuteA
+// would, but lets the new instance inherit this one's handle of the halt
+// event (created inheritable for this). Without it, a halt that lands after
+// the start but before the new instance has opened the event itself ends
+// this instance, and with it the event's last handle; the new instance then
+// creates a fresh, unsignalled event and runs on after "@@@HaltAll" has
+// answered 0 (seen under Wine in about one round in fifteen of a
+// log-on/monitor/halt storm). Answers false when the process could not be
+// created.
+bool StartMonitorInheritingHaltEvent(const char* ownPath) noexcept
+{
+    char commandLine[MAX_PATH + 16] = {};
+    const int length = std::snprintf(commandLine, sizeof(commandLine), "\"%s\"%s", ownPath,
+                                     tokens::kStartParameters);
+    if (length < 0 || static_cast<size_t>(length) >= sizeof(commandLine)) {
+        return false;
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION started = {};
+    if (!::CreateProcessA(ownPath, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                          &startup, &started)) {
+        return false;
+    }
+    UniqueHandle process(started.hProcess);
+    UniqueHandle thread(started.hThread);
+    return true;
 }
 
 void RunMessageLoop() noexcept
@@ -63,7 +96,10 @@ int RunLogonMode(HINSTANCE instance) noexcept
     if (length == 0 || length >= MAX_PATH) {
         return kExitOk;
     }
-    ::ShellExecuteA(nullptr, "open", ownPath, tokens::kStartParameters, nullptr, SW_HIDE);
+    const HaltDeferral noHaltWhileStarting;
+    if (!StartMonitorInheritingHaltEvent(ownPath)) {
+        ::ShellExecuteA(nullptr, "open", ownPath, tokens::kStartParameters, nullptr, SW_HIDE);
+    }
     return kExitOk;
 }
 
