@@ -14,6 +14,7 @@
 #include "bench/LinuxProcess.h"
 #include "bench/ProcessCounters.h"
 #include "common/UniqueResource.h"
+#include "tests/fixtures/programs/ProgramWindows.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Registry.h"
 #include "tests/support/TestPaths.h"
@@ -42,13 +43,7 @@ struct VirtualMemoryTraits {
 };
 using UniqueVirtualMemory = tavrel::UniqueResource<VirtualMemoryTraits>;
 
-struct WindowTraits {
-    using value_type = HWND;
-    static HWND Invalid() noexcept { return nullptr; }
-    static bool IsValid(HWND window) noexcept { return window != nullptr; }
-    static void Close(HWND window) noexcept { ::DestroyWindow(window); }
-};
-using UniqueWindow = tavrel::UniqueResource<WindowTraits>;
+using standin::UniqueWindow;
 
 // What each case holds until the reading is taken.
 struct Held {
