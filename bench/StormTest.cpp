@@ -69,7 +69,8 @@ TEST_F(StormTest, AHaltJustAfterTheLogonModeStartedTheMonitorEndsThatMonitorToo)
 {
     for (int attempt = 0; attempt < kLateHalts; ++attempt) {
         testsupport::ChildProcess logon;
-        ASSERT_TRUE(testsupport::StartTavrel(logon, "@@@StartFirstly"));
+        ASSERT_TRUE(testsupport::StartTavrel(logon, "@@@StartFirstly"))
+            << "error " << logon.StartError();
         DWORD started = 0;
         ASSERT_TRUE(testsupport::WaitUntil([&] { return (started = ChildOf(logon.Id())) != 0; },
                                            kSettleMs, 1));
@@ -102,7 +103,8 @@ TEST_F(StormTest, HaltsAimedAtTheLogonModesStartOfTheMonitorLeaveNothingBehind)
     int delivered = 0;
     for (int round = 0; round < kAimedHalts; ++round) {
         testsupport::ChildProcess logon;
-        ASSERT_TRUE(testsupport::StartTavrel(logon, "@@@StartFirstly"));
+        ASSERT_TRUE(testsupport::StartTavrel(logon, "@@@StartFirstly"))
+            << "error " << logon.StartError();
         const DWORD start = ::GetTickCount();
         const DWORD before = early(random);
         const DWORD due = aim > before ? aim - before : 0;

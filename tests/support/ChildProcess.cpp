@@ -16,8 +16,10 @@ bool ChildProcess::Start(const std::string& commandLine)
     PROCESS_INFORMATION info = {};
     if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                           &startup, &info)) {
+        startError_ = ::GetLastError();
         return false;
     }
+    startError_ = 0;
     tavrel::UniqueHandle thread(info.hThread);
     process_.reset(info.hProcess);
     id_ = info.dwProcessId;

@@ -20,6 +20,8 @@ public:
 
     // Starts the program with exactly this command line (CreateProcessA).
     bool Start(const std::string& commandLine);
+    // CreateProcessA's error when the last Start failed, else 0.
+    DWORD StartError() const { return startError_; }
 
     // The exit code once the process has ended within timeoutMs; empty if it
     // is still running.
@@ -34,6 +36,7 @@ public:
 private:
     tavrel::UniqueHandle process_;
     DWORD id_ = 0;
+    DWORD startError_ = 0;
 };
 
 // "<path>" <arguments>, the path quoted.
