@@ -22,6 +22,7 @@ constexpr const char* kImageName = "Tavrel.exe";
 // Counting processes costs more than counting windows: every few polls.
 constexpr int kPollsPerProcessCount = 5;
 constexpr DWORD kLeftoverTimeoutMs = 10000;
+constexpr DWORD kHaltGraceMs = 3000;
 // The event's kernel name ends like this, whatever namespace "Global\" maps to.
 constexpr const wchar_t* kHaltEventNameEnd = L"\\Tavrel_Event";
 
@@ -208,6 +209,10 @@ size_t EndLeftoverInstances()
         return 0;
     }
     testsupport::HaltAllInstances();
+    // A halted log-on instance may still be finishing its start of the
+    // monitor; ended by force inside that call, it could leave a half-made
+    // process behind. So force only what the halt did not end in time.
+    testsupport::WaitUntil([] { return CountTavrelProcesses() == 0; }, kHaltGraceMs);
     for (DWORD id : TavrelProcessIds()) {
         testsupport::EndProcessWithImage(id, kImageName, kLeftoverTimeoutMs);
     }

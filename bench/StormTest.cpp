@@ -104,7 +104,8 @@ TEST_F(StormTest, HaltsAimedAtTheLogonModesStartOfTheMonitorLeaveNothingBehind)
     for (int round = 0; round < kAimedHalts; ++round) {
         testsupport::ChildProcess logon;
         ASSERT_TRUE(testsupport::StartTavrel(logon, "@@@StartFirstly"))
-            << "error " << logon.StartError();
+            << "round " << round << ": error " << logon.StartError() << ", "
+            << CountTavrelProcesses() << " Tavrel.exe running";
         const DWORD start = ::GetTickCount();
         const DWORD before = early(random);
         const DWORD due = aim > before ? aim - before : 0;
