@@ -21,6 +21,7 @@ ensure_packages() {
     [ -x "$WINE_LOADER" ] || missing+=(wine64)
     command -v wine >/dev/null || missing+=(wine)
     command -v Xvfb >/dev/null || missing+=(xvfb)
+    command -v pgrep >/dev/null || missing+=(procps)
     [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
     command -v clang++ >/dev/null || missing+=(clang)
     command -v lld-link >/dev/null || missing+=(lld)
