@@ -14,23 +14,20 @@
 #include "tests/support/EventServiceStandIn.h"
 #include "tests/support/FakeApp.h"
 #include "tests/support/Registry.h"
+#include "tests/support/SystemNames.h"
 #include "tests/support/VelUtilsStandIn.h"
 #include "tests/support/VisualiserStandIn.h"
 
 namespace bench {
 
-// The tracked application and the chat client as the monitor knows them;
-// written out here like the tests' names, not taken from the product.
-namespace bed_names {
-constexpr const char* kTvClass = "TVEnhance";
-constexpr const char* kTvTitle = "TV Enhance for QUORB";
-constexpr const char* kChatClass = "tSkMainForm.UnicodeClass";
-constexpr const char* kChatTitle = "Skype";
-constexpr DWORD kStateClosed = 0x10000;
-constexpr DWORD kStateOpen = 0x10001;
-constexpr DWORD kStateForeground = 0x10002;
-constexpr DWORD kStateFullScreen = 0x10003;
-}  // namespace bed_names
+// The tracked application and the chat client as the monitor knows them,
+// from the tests' names rather than the product.
+namespace bed_names = testsupport::names;
+
+// The monitor ticks once a second; the first ticks after its start report
+// the window and re-read the lamp word, so steady state begins after these.
+constexpr DWORD kTickMs = 1000;
+constexpr DWORD kWarmUpMs = 10000;
 
 class BenchBed {
 public:

@@ -29,10 +29,6 @@ using testsupport::WindowState;
 
 constexpr int kDefaultTicks = 150;
 constexpr int kDefaultChanges = 24;
-constexpr double kTickMs = 1000;
-// The first ticks report the window and re-read the lamp word (five passes
-// after start); the steady state begins after them.
-constexpr DWORD kWarmUpMs = 10000;
 constexpr DWORD kPausedMs = 60000;
 constexpr DWORD kResumeSettleMs = 3000;
 constexpr DWORD kAttachTimeoutMs = 10000;
@@ -140,7 +136,7 @@ int RunBenchPhase(const PhaseOptions& options)
     result.handlesEnd = ReadHandles(monitor.Handle(), monitor.Id());
     result.guiEnd = ReadGuiObjects(monitor.Handle(), monitor.Id());
     result.windowMs = end.at - start.at;
-    result.monitorTicks = result.windowMs / kTickMs;
+    result.monitorTicks = result.windowMs / static_cast<double>(kTickMs);
     result.baselineTicks = start.baselineTicks >= 0 && end.baselineTicks >= 0
                                ? end.baselineTicks - start.baselineTicks
                                : result.monitorTicks;

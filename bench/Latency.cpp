@@ -8,7 +8,6 @@ namespace {
 
 using testsupport::WindowState;
 
-constexpr DWORD kTickMs = 1000;
 constexpr DWORD kEventTimeoutMs = 3000;
 // A change is never made sooner than this, so the wait is always real.
 constexpr LONG kLeadMs = 50;
@@ -72,7 +71,7 @@ LatencyRun MeasureLatency(testsupport::FakeApp& tv, BenchBed& bed, int changes,
         }
         run.latencies.push_back(static_cast<double>(fired.record->tickCount - changed));
         run.phases.push_back(static_cast<double>((changed - lastTick) % kTickMs));
-        const DWORD wanted = fullScreen ? bed_names::kStateFullScreen : bed_names::kStateForeground;
+        const DWORD wanted = fullScreen ? bed_names::kFullScreen : bed_names::kForeground;
         if (fired.Values() != std::vector<DWORD>{wanted}) {
             ++run.wrongValues;
         }

@@ -30,8 +30,6 @@ using testsupport::WindowState;
 
 constexpr int kDefaultTicks = 30;
 constexpr int kChanges = 6;
-constexpr DWORD kTickMs = 1000;
-constexpr DWORD kWarmUpMs = 10000;
 constexpr DWORD kChangeSpacingMs = 2000;
 constexpr int kCheckOpens = 5;
 constexpr const char* kCheckKey = "Software\\TavrelBench\\TraceCheck";

@@ -29,7 +29,6 @@ using testsupport::WindowState;
 
 constexpr int kMinimumTicks = 600;
 constexpr DWORD kStepMs = 1250;  // 8 steps: one cycle is 10 ticks
-constexpr DWORD kTickMs = 1000;
 constexpr int kEventsPerCycle = 6;
 // A sample taken while a tick runs would show its passing key and process
 // handles; the smallest of a few readings is the resting state.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/support/FakeApp.h"
+#include "tests/support/SystemNames.h"
 
 namespace {
 
@@ -21,9 +22,10 @@ using testsupport::FakeApp;
 using testsupport::WindowState;
 namespace fakeapps = testsupport::fakeapps;
 
-constexpr const char* kTvClass = "TVEnhance";
-constexpr const char* kTvTitle = "TV Enhance for QUORB";
-constexpr const char* kChatClass = "tSkMainForm.UnicodeClass";
+using testsupport::names::kChatClass;
+using testsupport::names::kChatTitle;
+using testsupport::names::kTvClass;
+using testsupport::names::kTvTitle;
 
 void Say(const std::string& text)
 {
@@ -56,7 +58,7 @@ int main(int argc, char** argv)
         {"TV Enhance is minimised", [&] { return tv.Minimise(); }},
         {"TV Enhance is restored", [&] { return tv.Restore(); }},
         {"chat client window opens",
-         [&] { return chat.Start(fakeapps::kChatClient, kChatClass, "Skype", WindowState::Normal,
+         [&] { return chat.Start(fakeapps::kChatClient, kChatClass, kChatTitle, WindowState::Normal,
                                  Activation::Behind); }},
         {"chat client closes", [&] { return chat.End(); }},
         {"TV Enhance closes", [&] { return tv.End(); }},

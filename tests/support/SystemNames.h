@@ -27,4 +27,16 @@ constexpr const char* kRemoteKeyKey =
 
 constexpr DWORD kLocationAtHome = 4316;
 
+// The tracked application's window and the chat client's main window.
+constexpr const char* kTvClass = "TVEnhance";
+constexpr const char* kTvTitle = "TV Enhance for QUORB";
+constexpr const char* kChatClass = "tSkMainForm.UnicodeClass";
+constexpr const char* kChatTitle = "Skype";
+
+// States of the tracked application as the event service sees them.
+constexpr DWORD kClosed = 0x10000;
+constexpr DWORD kOpen = 0x10001;
+constexpr DWORD kForeground = 0x10002;
+constexpr DWORD kFullScreen = 0x10003;
+
 }  // namespace testsupport::names

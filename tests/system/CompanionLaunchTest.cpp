@@ -10,7 +10,7 @@
 namespace testsupport {
 namespace {
 
-constexpr const char* kChatClass = "tSkMainForm.UnicodeClass";
+using names::kChatClass;
 constexpr const char* kVisualiserKey = "Software\\Velmora Corporation\\QUORB Mirelle";
 constexpr DWORD kLaunchWaitMs = 3000;
 
@@ -23,7 +23,7 @@ protected:
         visualiser_.Install();
     }
 
-    bool StartChat(FakeApp& chat, const char* title = "Skype")
+    bool StartChat(FakeApp& chat, const char* title = names::kChatTitle)
     {
         return chat.Start(fakeapps::kChatClient, kChatClass, title, WindowState::Normal,
                           Activation::Behind);

@@ -15,13 +15,13 @@
 namespace testsupport {
 namespace {
 
-constexpr DWORD kClosed = 0x10000;
-constexpr DWORD kOpen = 0x10001;
-constexpr DWORD kForeground = 0x10002;
-constexpr DWORD kFullScreen = 0x10003;
+using names::kClosed;
+using names::kForeground;
+using names::kFullScreen;
+using names::kOpen;
+using names::kTvClass;
+using names::kTvTitle;
 
-constexpr const char* kTvClass = "TVEnhance";
-constexpr const char* kTvTitle = "TV Enhance for QUORB";
 // Long enough for a change to be seen by a tick and reported.
 constexpr DWORD kReportWaitMs = 3000;
 // Two ticks in which nothing further should be reported.

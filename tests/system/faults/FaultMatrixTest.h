@@ -16,17 +16,14 @@
 
 namespace testsupport::faults {
 
-// State codes of the tracked application as the event service sees them.
-constexpr DWORD kClosed = 0x10000;
-constexpr DWORD kOpen = 0x10001;
-constexpr DWORD kForeground = 0x10002;
-constexpr DWORD kFullScreen = 0x10003;
-
-// The tracked application's window.
-constexpr const char* kTvClass = "TVEnhance";
-constexpr const char* kTvTitle = "TV Enhance for QUORB";
-// The chat client's main window.
-constexpr const char* kChatClass = "tSkMainForm.UnicodeClass";
+using names::kChatClass;
+using names::kChatTitle;
+using names::kClosed;
+using names::kForeground;
+using names::kFullScreen;
+using names::kOpen;
+using names::kTvClass;
+using names::kTvTitle;
 
 // A tick is due every second; one that has not come within this time is
 // missing.

@@ -169,7 +169,7 @@ TEST_P(LocationFaultTest, NoReportAndNoLaunchForTheRunAndBothAtTheNextStart)
     FakeApp chat;
     ASSERT_TRUE(tv.Start(fakeapps::kTvEnhance, kTvClass, kTvTitle, WindowState::Normal,
                          Activation::Behind));
-    ASSERT_TRUE(chat.Start(fakeapps::kChatClient, kChatClass, "Skype", WindowState::Normal,
+    ASSERT_TRUE(chat.Start(fakeapps::kChatClient, kChatClass, kChatTitle, WindowState::Normal,
                            Activation::Behind));
     StartMonitorOrFail(monitor_);
     WaitTicks(2);

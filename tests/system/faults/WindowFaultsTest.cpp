@@ -29,7 +29,7 @@ protected:
 
     bool StartChat(FakeApp& chat)
     {
-        return chat.Start(fakeapps::kChatClient, kChatClass, "Skype", WindowState::Normal,
+        return chat.Start(fakeapps::kChatClient, kChatClass, kChatTitle, WindowState::Normal,
                           Activation::Behind);
     }
 
