@@ -57,6 +57,17 @@ void SignalHaltEvent() noexcept
     }
 }
 
+bool GiveHaltEventTo(HANDLE process) noexcept
+{
+    if (g_haltEvent == nullptr) {
+        return false;
+    }
+    // The duplicate belongs to the target process; nothing here closes it.
+    HANDLE duplicate = nullptr;
+    return ::DuplicateHandle(::GetCurrentProcess(), g_haltEvent, process, &duplicate, 0, FALSE,
+                             DUPLICATE_SAME_ACCESS) != FALSE;
+}
+
 HaltDeferral::HaltDeferral() noexcept
 {
     if (g_deferralReady) {

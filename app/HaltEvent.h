@@ -19,6 +19,12 @@ void CreateHaltEventAndWatcher() noexcept;
 // Signals the event; does nothing when it could not be created.
 void SignalHaltEvent() noexcept;
 
+// Puts a handle of the event into another process's handle table, where it
+// stays until that process ends: the process then keeps the event alive
+// from its first instruction on, before it has opened the event itself.
+// False when there is no event or the handle could not be duplicated.
+bool GiveHaltEventTo(HANDLE process) noexcept;
+
 // While one of these lives, the watcher holds off ending the process until
 // it goes. The log-on mode keeps one around starting the monitor instance:
 // a process ended inside its CreateProcess call can leave the new process

@@ -10,6 +10,7 @@
 #include "app/MonitorWindow.h"
 #include "app/ProcessCloser.h"
 #include "app/SessionRegistrar.h"
+#include "common/ProcessLifetime.h"
 #include "common/UniqueResource.h"
 #include "lamp/DriverUtility.h"
 #include "lamp/LampController.h"
@@ -21,28 +22,34 @@ namespace tavrel {
 namespace {
 
 // Held, never released, for the life of the monitor instance: its existence
-// in the session is what keeps a second monitor out.
-UniqueHandle g_instanceMutex;
+// in the session is what keeps a second monitor out. The end of the process
+// releases it, not a static destructor.
+ProcessLifetime<UniqueHandle> g_instanceMutex;
 
 bool OwnInstanceMutex() noexcept
 {
-    g_instanceMutex.reset(::CreateMutexA(nullptr, TRUE, mode_names::kInstanceMutex));
-    if (!g_instanceMutex.valid()) {
+    g_instanceMutex->reset(::CreateMutexA(nullptr, TRUE, mode_names::kInstanceMutex));
+    if (!g_instanceMutex->valid()) {
         return false;
     }
     return ::GetLastError() != ERROR_ALREADY_EXISTS;
 }
 
 // Starts "<ownPath>" @@@Start hidden, as the log-on mode's ShellExecuteA
-// would, but lets the new instance inherit this one's handle of the halt
-// event (created inheritable for this). Without it, a halt that lands after
-// the start but before the new instance has opened the event itself ends
-// this instance, and with it the event's last handle; the new instance then
-// creates a fresh, unsignalled event and runs on after "@@@HaltAll" has
-// answered 0 (seen under Wine in about one round in fifteen of a
-// log-on/monitor/halt storm). Answers false when the process could not be
-// created.
-bool StartMonitorInheritingHaltEvent(const char* ownPath) noexcept
+// would, with a handle of the halt event already in the new process.
+// Without it, a halt that lands after the start but before the new instance
+// has opened the event itself ends this instance, and with it the event's
+// last handle; the new instance then creates a fresh, unsignalled event and
+// runs on after "@@@HaltAll" has answered 0 (seen under Wine in about one
+// round in fifteen of a log-on/monitor/halt storm).
+//
+// The handle is duplicated into the suspended process rather than inherited:
+// inheritance would also hand over every other inheritable handle this
+// instance holds, such as the pipes of a script that started it and reads
+// its output to the end, for the whole log-on session. Explicit inheritance
+// lists do not exist before Vista. Answers false when the process could not
+// be created.
+bool StartMonitorHoldingHaltEvent(const char* ownPath) noexcept
 {
     char commandLine[MAX_PATH + 16] = {};
     const int length = std::snprintf(commandLine, sizeof(commandLine), "\"%s\"%s", ownPath,
@@ -50,17 +57,25 @@ bool StartMonitorInheritingHaltEvent(const char* ownPath) noexcept
     if (length < 0 || static_cast<size_t>(length) >= sizeof(commandLine)) {
         return false;
     }
+    // No standard handles either: the monitor uses none, and without this the
+    // new process would be given this instance's own (seen under Wine, which
+    // duplicates a starter's standard handles into a process that inherits
+    // nothing, and hands their Unix descriptors to it as well).
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION started = {};
-    if (!::CreateProcessA(ownPath, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                          &startup, &started)) {
+    if (!::CreateProcessA(ownPath, commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                          nullptr, nullptr, &startup, &started)) {
         return false;
     }
     UniqueHandle process(started.hProcess);
     UniqueHandle thread(started.hThread);
+    // Should the duplication fail, the monitor still starts: it then only
+    // lacks the protection against a halt in the next few milliseconds.
+    GiveHaltEventTo(process.get());
+    ::ResumeThread(thread.get());
     return true;
 }
 
@@ -96,8 +111,10 @@ int RunLogonMode(HINSTANCE instance) noexcept
     if (length == 0 || length >= MAX_PATH) {
         return kExitOk;
     }
+    // Held until the new process runs with its handle of the event: a halt
+    // in between would leave it suspended for good.
     const HaltDeferral noHaltWhileStarting;
-    if (!StartMonitorInheritingHaltEvent(ownPath)) {
+    if (!StartMonitorHoldingHaltEvent(ownPath)) {
         ::ShellExecuteA(nullptr, "open", ownPath, tokens::kStartParameters, nullptr, SW_HIDE);
     }
     return kExitOk;

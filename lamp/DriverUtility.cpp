@@ -1,5 +1,6 @@
 #include "lamp/DriverUtility.h"
 
+#include "common/ProcessLifetime.h"
 #include "common/UniqueResource.h"
 #include "settings/RegistryPath.h"
 
@@ -7,7 +8,9 @@ namespace tavrel {
 
 namespace {
 
-UniqueModule g_library;
+// Unloaded only on the quit path; otherwise the end of the process releases
+// it, so the library never sees an unload while its handle is open.
+ProcessLifetime<UniqueModule> g_library;
 VuOpenFn g_open = nullptr;
 VuCloseFn g_close = nullptr;
 VuCallDriverDwordFn g_call = nullptr;
@@ -20,7 +23,7 @@ bool g_unloadedForGood = false;
 
 void BindDriverUtility() noexcept
 {
-    if (g_library.valid() || g_unloadedForGood) {
+    if (g_library->valid() || g_unloadedForGood) {
         return;
     }
     PathBuffer path;
@@ -28,13 +31,13 @@ void BindDriverUtility() noexcept
                           driver_names::kPathValue, path)) {
         return;
     }
-    g_library.reset(::LoadLibraryA(path.text));
-    if (!g_library.valid()) {
+    g_library->reset(::LoadLibraryA(path.text));
+    if (!g_library->valid()) {
         return;
     }
-    g_open = GetProcAs<VuOpenFn>(g_library.get(), driver_names::kOpenExport);
-    g_close = GetProcAs<VuCloseFn>(g_library.get(), driver_names::kCloseExport);
-    g_call = GetProcAs<VuCallDriverDwordFn>(g_library.get(), driver_names::kCallExport);
+    g_open = GetProcAs<VuOpenFn>(g_library->get(), driver_names::kOpenExport);
+    g_close = GetProcAs<VuCloseFn>(g_library->get(), driver_names::kCloseExport);
+    g_call = GetProcAs<VuCallDriverDwordFn>(g_library->get(), driver_names::kCallExport);
 }
 
 void OpenDriverUtility() noexcept
@@ -54,8 +57,8 @@ void CloseAndUnloadDriverUtility() noexcept
     g_open = nullptr;
     g_close = nullptr;
     g_call = nullptr;
-    if (g_library.valid()) {
-        g_library.reset();
+    if (g_library->valid()) {
+        g_library->reset();
         g_unloadedForGood = true;
     }
 }
@@ -77,7 +80,7 @@ void ResetDriverUtilityForTest() noexcept
     g_open = nullptr;
     g_close = nullptr;
     g_call = nullptr;
-    g_library.reset();
+    g_library->reset();
     g_driverHandle = 0;
     g_unloadedForGood = false;
 }

@@ -8,13 +8,28 @@ ChildProcess::~ChildProcess() { Terminate(); }
 
 bool ChildProcess::Start(const std::string& commandLine)
 {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    return Launch(commandLine, FALSE, startup);
+}
+
+bool ChildProcess::StartInheriting(const std::string& commandLine, HANDLE standardOutput)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = standardOutput;
+    startup.hStdError = standardOutput;
+    return Launch(commandLine, TRUE, startup);
+}
+
+bool ChildProcess::Launch(const std::string& commandLine, BOOL inherit, STARTUPINFOA& startup)
+{
     Terminate();
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, inherit, 0, nullptr, nullptr,
                           &startup, &info)) {
         startError_ = ::GetLastError();
         return false;

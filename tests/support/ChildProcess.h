@@ -20,6 +20,9 @@ public:
 
     // Starts the program with exactly this command line (CreateProcessA).
     bool Start(const std::string& commandLine);
+    // The same as a script with redirected output starts a program: every
+    // inheritable handle goes with it, standardOutput as its output and error.
+    bool StartInheriting(const std::string& commandLine, HANDLE standardOutput);
     // CreateProcessA's error when the last Start failed, else 0.
     DWORD StartError() const { return startError_; }
 
@@ -34,6 +37,8 @@ public:
     void Terminate();
 
 private:
+    bool Launch(const std::string& commandLine, BOOL inherit, STARTUPINFOA& startup);
+
     tavrel::UniqueHandle process_;
     DWORD id_ = 0;
     DWORD startError_ = 0;

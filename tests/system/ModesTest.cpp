@@ -124,6 +124,48 @@ TEST_F(ModesTest, LogonModeStartsTheMonitorAndExitsWithZero)
     EXPECT_TRUE(ticks.WaitForTick(3000));
 }
 
+// A script that starts the log-on mode with its output redirected, and
+// reads that output to the end, must reach the end once the log-on instance
+// has gone; nothing else it made inheritable may be held by the monitor for
+// the rest of the session either.
+TEST_F(ModesTest, TheMonitorStartedAtLogonHoldsNoneOfItsStartersHandles)
+{
+    constexpr const char* kStarterEvent = "Local\\TavrelTest_StarterEvent";
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    HANDLE readRaw = nullptr;
+    HANDLE writeRaw = nullptr;
+    ASSERT_TRUE(::CreatePipe(&readRaw, &writeRaw, &inheritable, 0));
+    tavrel::UniqueHandle readEnd(readRaw);
+    tavrel::UniqueHandle writeEnd(writeRaw);
+    ASSERT_TRUE(::SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0));
+    tavrel::UniqueHandle starterEvent(::CreateEventA(&inheritable, TRUE, FALSE, kStarterEvent));
+    ASSERT_TRUE(starterEvent.valid());
+
+    ChildProcess logon;
+    ASSERT_TRUE(logon.StartInheriting(QuotedCommand(TavrelPath(), "@@@StartFirstly"),
+                                      writeEnd.get()));
+    writeEnd.reset();
+    const auto code = logon.WaitExit(15000);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(0u, *code);
+    ASSERT_TRUE(WaitUntil([] { return ::FindWindowA(names::kWindowClass, nullptr) != nullptr; },
+                          15000));
+
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            DWORD available = 0;
+            return !::PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr) &&
+                   ::GetLastError() == ERROR_BROKEN_PIPE;
+        },
+        3000))
+        << "the starter's output pipe is still held open";
+    starterEvent.reset();
+    tavrel::UniqueHandle reopened(::OpenEventA(SYNCHRONIZE, FALSE, kStarterEvent));
+    EXPECT_FALSE(reopened.valid()) << "the monitor holds the starter's event";
+    TickProbe ticks;
+    EXPECT_TRUE(ticks.WaitForTick(3000));
+}
+
 TEST_F(ModesTest, LogonModeWhileAMonitorRunsLeavesOneMonitor)
 {
     ChildProcess monitor;

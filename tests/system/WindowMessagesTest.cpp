@@ -88,7 +88,11 @@ TEST_F(WindowMessagesTest, QuitPostedEndsOnlyThisInstanceWithoutClosingTheDriver
     EXPECT_EQ(0u, *code);
     EXPECT_EQ(WAIT_TIMEOUT, ::WaitForSingleObject(event.get(), 0))
         << "a posted quit must not halt the other instances";
+    // The instance returns from its entry: the driver utility is neither
+    // closed nor unloaded then, it goes with the process.
     EXPECT_EQ(0u, Count("VuClose"));
+    EXPECT_EQ(0u, Count("Unloaded"));
+    EXPECT_EQ(1u, Count("ProcessEnded"));
 }
 
 TEST_F(WindowMessagesTest, CloseDestroysTheWindowButTheInstanceLivesOn)
