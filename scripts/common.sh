@@ -11,6 +11,17 @@ export WINEDEBUG=${WINEDEBUG:--all}
 
 log() { printf '==> %s\n' "$*" >&2; }
 
+source "$REPO_ROOT/scripts/emulation/i686.sh"
+
+# Each leg of the tests has a prefix of its own (named objects and the
+# registry are per prefix), so both legs can run at once.
+leg_prefix() {
+    case $1 in
+        x86_64) echo "$BUILD_ROOT/wineprefix" ;;
+        i686) echo "$BUILD_ROOT/wineprefix-i686" ;;
+    esac
+}
+
 # Installs the packages whose commands are missing (Debian 12, as root).
 ensure_packages() {
     local missing=()
@@ -60,7 +71,7 @@ prepare_prefix() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         log "creating Wine prefix $WINEPREFIX"
         WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE_LOADER" wineboot -i \
-            >"$BUILD_ROOT/wineboot.log" 2>&1 </dev/null || true
+            >"$WINEPREFIX.wineboot.log" 2>&1 </dev/null || true
         "$WINESERVER" -w >/dev/null 2>&1 </dev/null || true
     fi
     # Answers non-zero when a server for the prefix runs already.
@@ -70,22 +81,30 @@ prepare_prefix() {
     # output pipe and keep it open until the server ends.
     "$WINE_LOADER" wineboot >/dev/null 2>&1 </dev/null
     # No crash debugger: a program that crashes under test must end, not
-    # wait in winedbg until a time-out.
-    "$WINE_LOADER" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
-        /v Debugger /f >/dev/null 2>&1 </dev/null || true
+    # wait in winedbg until a time-out. 32-bit programs look for it in the
+    # 32-bit view of the registry.
+    local view
+    for view in 'Software' 'Software\Wow6432Node'; do
+        "$WINE_LOADER" reg delete "HKLM\\$view\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug" \
+            /v Debugger /f >/dev/null 2>&1 </dev/null || true
+    done
 }
 
 stop_prefix() {
     "$WINESERVER" -k >/dev/null 2>&1 || true
 }
 
-# Starts Xvfb on the first free display and exports DISPLAY.
+# Starts Xvfb on the first free display and exports DISPLAY. Several
+# callers at once (the two legs) take turns, so each gets a display of its
+# own.
 XVFB_PID=
 start_display() {
     local n
+    exec 8>"${TMPDIR:-/tmp}/.tavrel-display.lock"
+    flock 8
     for n in $(seq 90 189); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 </dev/null 8>&- &
         XVFB_PID=$!
         local i
         for i in $(seq 50); do
@@ -94,9 +113,11 @@ start_display() {
         done
         if kill -0 "$XVFB_PID" 2>/dev/null; then
             export DISPLAY=":$n"
+            exec 8>&-
             return 0
         fi
     done
+    exec 8>&-
     log "no free X display"
     return 1
 }

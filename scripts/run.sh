@@ -7,16 +7,46 @@
 # to the event service, programs started. Ends after the given number of
 # seconds (default: on Ctrl-C) with Tavrel.exe @@@HaltAll and reports both
 # exit codes.
+#
+#   run.sh [--i686] [seconds]
+#
+# --i686 runs the 32-bit build that ships (with the 32-bit stand-ins that
+# load into it) instead of the 64-bit one.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
+arch=x86_64
+if [ "${1:-}" = --i686 ]; then
+    arch=i686
+    shift
+fi
 seconds=${1:-0}
 ensure_packages
+[ "$arch" = x86_64 ] || ensure_i686_packages
 build_all
+export WINEPREFIX
+WINEPREFIX=$(leg_prefix "$arch")
+if [ "$arch" = i686 ]; then
+    while IFS= read -r line; do
+        [ -z "$line" ] || export "${line?}"
+    done < <(prepare_i686_runner)
+fi
 start_display
 prepare_prefix
 
+# The monitor and the libraries it loads come from the build being run; the
+# stand-in programs and the scripted desktop from the 64-bit build.
+target=$BUILD_ROOT/$arch/bin
 bin=$BUILD_ROOT/x86_64/bin
+# A 32-bit program reads HKLM\Software (and the class registrations under
+# it) through WOW6432Node; the settings go where it reads them.
+if [ "$arch" = i686 ]; then
+    software='HKLM\Software\Wow6432Node'
+    classes='HKLM\Software\Classes\Wow6432Node'
+else
+    software='HKLM\Software'
+    classes='HKLM\Software\Classes'
+fi
 reg() { "$WINE_LOADER" reg "$@" >/dev/null 2>&1 </dev/null; }
 # Wine maps the Linux root to drive Z:.
 win_path() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
@@ -24,22 +54,22 @@ win_path() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 # Stand-in driver utility, installed where a notebook would have it.
 install_dir="$WINEPREFIX/drive_c/Program Files/Velmora/Shared"
 mkdir -p "$install_dir"
-cp "$bin/fixtures/velutils/VelUtils.dll" "$install_dir/"
+cp "$target/fixtures/velutils/VelUtils.dll" "$install_dir/"
 records="$install_dir/VelUtils.calls.log"
 : >"$records"
 reg delete 'HKCU\Software\TavrelStandIns' /f || true
-reg add 'HKLM\Software\Velmora Corporation\Shared Info\Shared Dlls' /v VelUtils.dll /t REG_SZ \
+reg add "$software\Velmora Corporation\Shared Info\Shared Dlls" /v VelUtils.dll /t REG_SZ \
     /d 'C:\Program Files\Velmora\Shared\VelUtils.dll' /f
 # Both lamps follow full-screen playback; the notebook is at its home location.
-reg add 'HKLM\SOFTWARE\VELMORA CORPORATION\Tavrel' /v dwStatusMode /t REG_DWORD /d 0 /f
-reg add 'HKLM\SOFTWARE\VELMORA CORPORATION\Tavrel' /v dwLogoMode /t REG_DWORD /d 0 /f
-reg add 'HKLM\software\Velmora Corporation\Shared Info' /v dwLocation /t REG_DWORD /d 4316 /f
+reg add "$software\VELMORA CORPORATION\Tavrel" /v dwStatusMode /t REG_DWORD /d 0 /f
+reg add "$software\VELMORA CORPORATION\Tavrel" /v dwLogoMode /t REG_DWORD /d 0 /f
+reg add "$software\Velmora Corporation\Shared Info" /v dwLocation /t REG_DWORD /d 4316 /f
 
 # Stand-in event service, an in-process COM server.
-service_dll="$bin/fixtures/eventservice/QesEventService.dll"
-service_records="$bin/fixtures/eventservice/EventService.calls.log"
+service_dll="$target/fixtures/eventservice/QesEventService.dll"
+service_records="$target/fixtures/eventservice/EventService.calls.log"
 : >"$service_records"
-clsid='HKLM\Software\Classes\CLSID\{301AB3CF-48BA-4234-9D63-3378BE356C6C}\InprocServer32'
+clsid="$classes\CLSID\{301AB3CF-48BA-4234-9D63-3378BE356C6C}\InprocServer32"
 reg add "$clsid" /ve /t REG_SZ /d "$(win_path "$service_dll")" /f
 reg add "$clsid" /v ThreadingModel /t REG_SZ /d Both /f
 
@@ -47,11 +77,11 @@ reg add "$clsid" /v ThreadingModel /t REG_SZ /d Both /f
 visualiser="$bin/fixtures/mirelle/Mirelle.exe"
 visualiser_records="$bin/fixtures/mirelle/Mirelle.starts.log"
 : >"$visualiser_records"
-reg add 'HKLM\Software\Velmora Corporation\QUORB Mirelle' /v AppPath /t REG_SZ \
+reg add "$software\Velmora Corporation\QUORB Mirelle" /v AppPath /t REG_SZ \
     /d "$(win_path "$visualiser")" /f
 
-log "starting Tavrel.exe @@@Start (display $DISPLAY); Ctrl-C ends it"
-"$WINE_LOADER" "$bin/Tavrel.exe" @@@Start >"$BUILD_ROOT/run-monitor.log" 2>&1 </dev/null &
+log "starting the $arch Tavrel.exe @@@Start (display $DISPLAY); Ctrl-C ends it"
+"$WINE_LOADER" "$target/Tavrel.exe" @@@Start >"$BUILD_ROOT/run-monitor.log" 2>&1 </dev/null &
 monitor=$!
 
 # One awk per line: mawk, Debian's awk, reads a pipe in large blocks and
@@ -92,7 +122,7 @@ finish() {
     wait "$scenario" 2>/dev/null || true
     log "halting: Tavrel.exe @@@HaltAll"
     halt_code=0
-    "$WINE_LOADER" "$bin/Tavrel.exe" @@@HaltAll >/dev/null 2>&1 </dev/null || halt_code=$?
+    "$WINE_LOADER" "$target/Tavrel.exe" @@@HaltAll >/dev/null 2>&1 </dev/null || halt_code=$?
     monitor_code=0
     wait "$monitor" || monitor_code=$?
     sleep 0.5

@@ -1,31 +1,87 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds both targets, prepares the Wine test bed
-# and runs every test with ctest. Extra arguments go to ctest (e.g. -R Modes).
+# Installs what is missing, builds both targets and runs every test in two
+# legs at the same time, each in its own Wine prefix and on its own display:
+#
+#   x86_64  the 64-bit build, everything natively;
+#   i686    the 32-bit build that ships: its own test programs for what they
+#           test in-process, and the x86_64 system-test drivers run against
+#           its Tavrel.exe and the stand-ins that load into it.
+#
+#   test.sh [--leg x86_64|i686] [ctest arguments]
+#
+# Extra arguments go to each leg's ctest (e.g. -R ModesTest).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
+legs=(x86_64 i686)
+if [ "${1:-}" = --leg ]; then
+    case ${2:-} in
+        x86_64 | i686) legs=("$2") ;;
+        *) log "--leg takes x86_64 or i686"; exit 2 ;;
+    esac
+    shift 2
+fi
+
 started=$(date +%s)
 ensure_packages
+[[ " ${legs[*]} " != *" i686 "* ]] || ensure_i686_packages
 build_all
-# The display first: Wine's desktop process, started with the prefix's
-# services, binds to the display it finds then.
-start_display
-trap 'stop_prefix; stop_display' EXIT
-prepare_prefix
+i686_environment=
+[[ " ${legs[*]} " != *" i686 "* ]] || i686_environment=$(prepare_i686_runner)
 
-log "running tests (display $DISPLAY, prefix $WINEPREFIX)"
+# One leg: its display first (Wine's desktop process, started with the
+# prefix's services, binds to the display it finds then), its prefix, then
+# ctest over its build tree. Prints the leg's summary.
+run_leg() {
+    local leg=$1
+    shift
+    local began
+    began=$(date +%s)
+    export WINEPREFIX
+    WINEPREFIX=$(leg_prefix "$leg")
+    if [ "$leg" = i686 ]; then
+        local line
+        while IFS= read -r line; do
+            [ -z "$line" ] || export "${line?}"
+        done <<<"$i686_environment"
+    fi
+    start_display
+    trap 'stop_prefix; stop_display' EXIT
+    prepare_prefix
+
+    local tree=$BUILD_ROOT/$leg log=$BUILD_ROOT/ctest-$leg.log status=0
+    ctest --test-dir "$tree" --output-on-failure --timeout 300 "$@" >"$log" 2>&1 </dev/null ||
+        status=$?
+    echo "== $leg leg ($([ "$leg" = i686 ] && echo "32-bit code $I686_RUNNER, " || true)display $DISPLAY, prefix $WINEPREFIX)"
+    # ctest's summary, with the failed tests named (their output is in the log).
+    sed -n '/% tests passed/,$p' "$log"
+    grep -q '% tests passed' "$log" || tail -20 "$log"
+    # Processes a test left running, which the test runner had to end (see
+    # scripts/wine-run.sh.in); they do not fail a test, but are named here.
+    local leftovers
+    leftovers=$(grep -h '^wine-run: ended' "$tree/Testing/Temporary/LastTest.log" 2>/dev/null || true)
+    if [ -n "$leftovers" ]; then
+        echo "processes left behind by tests, ended by the runner:"
+        printf '%s\n' "$leftovers"
+    fi
+    echo "full log: $log; the leg took $(( $(date +%s) - began )) s"
+    return $status
+}
+
+log "running the ${legs[*]} leg(s)"
+declare -A pids
+for leg in "${legs[@]}"; do
+    ( run_leg "$leg" "$@" ) >"$BUILD_ROOT/leg-$leg.txt" 2>&1 &
+    pids[$leg]=$!
+done
 status=0
-ctest --test-dir "$BUILD_ROOT/x86_64" --output-on-failure --timeout 300 "$@" \
-    >"$BUILD_ROOT/ctest.log" 2>&1 </dev/null || status=$?
-# ctest's summary, with the failed tests named (their output is in the log).
-sed -n '/% tests passed/,$p' "$BUILD_ROOT/ctest.log"
-# Processes a test left running, which the test runner had to end (see
-# scripts/wine-run.sh.in); they do not fail a test, but are named here.
-leftovers=$(grep -h '^wine-run: ended' "$BUILD_ROOT/x86_64/Testing/Temporary/LastTest.log" \
-    2>/dev/null || true)
-if [ -n "$leftovers" ]; then
-    log "processes left behind by tests, ended by the runner:"
-    printf '%s\n' "$leftovers"
-fi
-log "full log: $BUILD_ROOT/ctest.log; took $(( $(date +%s) - started )) s"
+for leg in "${legs[@]}"; do
+    wait "${pids[$leg]}" || status=1
+done
+for leg in "${legs[@]}"; do
+    echo
+    cat "$BUILD_ROOT/leg-$leg.txt"
+done
+echo
+log "took $(( $(date +%s) - started )) s in all"
 exit $status

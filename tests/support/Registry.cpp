@@ -1,6 +1,7 @@
 #include "tests/support/Registry.h"
 
 #include "common/UniqueResource.h"
+#include "tests/support/TestPaths.h"
 
 namespace testsupport {
 
@@ -8,11 +9,21 @@ namespace {
 tavrel::UniqueHkey CreateKey(HKEY root, const std::string& key)
 {
     tavrel::UniqueHkey handle;
-    ::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, handle.put(),
-                      nullptr);
+    ::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | TargetRegistryView(),
+                      nullptr, handle.put(), nullptr);
     return handle;
 }
+
+LONG OpenKey(HKEY root, const std::string& key, REGSAM access, tavrel::UniqueHkey& handle)
+{
+    return ::RegOpenKeyExA(root, key.c_str(), 0, access | TargetRegistryView(), handle.put());
+}
 }  // namespace
+
+REGSAM TargetRegistryView()
+{
+    return TargetIs32Bit() ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+}
 
 bool SetRaw(HKEY root, const std::string& key, const std::string& name, DWORD type,
             const void* data, DWORD size)
@@ -37,7 +48,7 @@ bool SetString(HKEY root, const std::string& key, const std::string& name,
 bool DeleteValue(HKEY root, const std::string& key, const std::string& name)
 {
     tavrel::UniqueHkey handle;
-    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_SET_VALUE, handle.put()) != ERROR_SUCCESS) {
+    if (OpenKey(root, key, KEY_SET_VALUE, handle) != ERROR_SUCCESS) {
         return false;
     }
     return ::RegDeleteValueA(handle.get(), name.c_str()) == ERROR_SUCCESS;
@@ -45,24 +56,29 @@ bool DeleteValue(HKEY root, const std::string& key, const std::string& name)
 
 bool DeleteTree(HKEY root, const std::string& key)
 {
-    const LONG result = ::RegDeleteTreeA(root, key.c_str());
-    if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
+    tavrel::UniqueHkey handle;
+    const LONG opened = OpenKey(root, key, KEY_ALL_ACCESS, handle);
+    if (opened == ERROR_FILE_NOT_FOUND) {
+        return true;
+    }
+    if (opened != ERROR_SUCCESS || ::RegDeleteTreeA(handle.get(), nullptr) != ERROR_SUCCESS) {
         return false;
     }
-    ::RegDeleteKeyA(root, key.c_str());
+    handle.reset();
+    ::RegDeleteKeyExA(root, key.c_str(), TargetRegistryView(), 0);
     return !KeyExists(root, key);
 }
 
 bool KeyExists(HKEY root, const std::string& key)
 {
     tavrel::UniqueHkey handle;
-    return ::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, handle.put()) == ERROR_SUCCESS;
+    return OpenKey(root, key, KEY_READ, handle) == ERROR_SUCCESS;
 }
 
 bool ValueExists(HKEY root, const std::string& key, const std::string& name)
 {
     tavrel::UniqueHkey handle;
-    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, handle.put()) != ERROR_SUCCESS) {
+    if (OpenKey(root, key, KEY_READ, handle) != ERROR_SUCCESS) {
         return false;
     }
     return ::RegQueryValueExA(handle.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
@@ -72,7 +88,7 @@ bool ValueExists(HKEY root, const std::string& key, const std::string& name)
 std::optional<DWORD> ReadDword(HKEY root, const std::string& key, const std::string& name)
 {
     tavrel::UniqueHkey handle;
-    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, handle.put()) != ERROR_SUCCESS) {
+    if (OpenKey(root, key, KEY_READ, handle) != ERROR_SUCCESS) {
         return std::nullopt;
     }
     DWORD value = 0;

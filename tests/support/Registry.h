@@ -1,4 +1,10 @@
 // Registry set-up for tests: values of any type, and keys removed again.
+//
+// Every key is reached in the registry view of the build under test: a
+// 32-bit program on 64-bit Windows (and in a 64-bit Wine prefix) reads
+// HKLM\Software through WOW6432Node, so the settings, paths and class
+// registrations a test makes for the 32-bit build go there, and what it
+// observes is read back from there.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +13,9 @@
 #include <string>
 
 namespace testsupport {
+
+// KEY_WOW64_32KEY or KEY_WOW64_64KEY, after the build under test.
+REGSAM TargetRegistryView();
 
 bool SetDword(HKEY root, const std::string& key, const std::string& name, DWORD value);
 bool SetString(HKEY root, const std::string& key, const std::string& name,

@@ -1,5 +1,11 @@
-// Where the programs under test and the stand-ins are, found from the test
-// program's own location (bin/tests/<test>.exe).
+// Where the programs under test and the stand-ins are.
+//
+// A test program finds its own build from its location (bin/tests/<test>.exe).
+// The build under test is that same one, unless TAVREL_TARGET_BIN names the
+// bin/ folder of another: the i686 leg runs the x86_64 system-test drivers
+// against the 32-bit build that ships. The stand-ins come from the build
+// under test as well, libraries and programs alike: a 32-bit monitor on the
+// 32-bit Windows it is made for sees only 32-bit programs around it.
 #pragma once
 
 #include <string>
@@ -7,10 +13,14 @@
 namespace testsupport {
 
 std::string TestProgramDirectory();
-// bin/, holding Tavrel.exe and Brisolt.dll.
+// bin/ of the test program's own build.
 std::string DeliverableDirectory();
+// bin/ of the build under test, holding Tavrel.exe and Brisolt.dll.
+std::string TargetDirectory();
 std::string TavrelPath();
-// bin/fixtures/<name>
+// True when the build under test is 32-bit (its Tavrel.exe is an i386 image).
+bool TargetIs32Bit();
+// bin/fixtures/<name> of the build under test.
 std::string FixturePath(const std::string& relative);
 
 }  // namespace testsupport

@@ -78,6 +78,113 @@ bool SameText(const char* left, const char* right)
     }
 }
 
+#if defined(_M_IX86)
+// The identifier from a function that leaves its arguments on the stack for
+// the caller to remove.
+int __cdecl StoresIdentifierLeavingArguments(tagVELMORA_UTILS_STRUC* structure, unsigned long* id)
+{
+    g_seenStructure = structure;
+    *id = 0x600D;
+    return 1;
+}
+
+// On i686 the conventions differ in who removes the arguments, and a wrong
+// one shifts the caller's stack. Each call below is made as the compiler
+// makes it, written out so that the stack pointer can be compared before
+// and after the whole sequence; it is put back afterwards either way, so a
+// wrong convention is reported instead of crashing the caller.
+
+extern "C" __declspec(dllimport) CBrisolt* __thiscall AssignAndReturn(CBrisolt* self,
+                                                                      const CBrisolt* other)
+    __asm__("??4CBrisolt@@QAEAAV0@ABV0@@Z");
+
+using GetMachineIdFunction = unsigned long (*)(tagVELMORA_UTILS_STRUC*, int(__stdcall*)());
+
+// The static member: two arguments pushed, the caller removes them.
+unsigned long GetMachineIdMeasured(tagVELMORA_UTILS_STRUC* structure, int(__stdcall* function)(),
+                                   long& drift)
+{
+    const GetMachineIdFunction target = &CBrisolt::GetMachineId;
+    unsigned long value = reinterpret_cast<unsigned long>(function);
+    long moved = 0;
+    __asm__ volatile(
+        "movl %%esp, %%esi\n\t"
+        "pushl %%eax\n\t"
+        "pushl %%edi\n\t"
+        "calll *%%ebx\n\t"
+        "addl $8, %%esp\n\t"
+        "movl %%esp, %%edx\n\t"
+        "subl %%esi, %%edx\n\t"
+        "movl %%esi, %%esp\n\t"
+        : "+a"(value), "=d"(moved)
+        : "D"(structure), "b"(target)
+        : "ecx", "esi", "memory", "cc");
+    drift = moved;
+    return value;
+}
+
+// A member: the object in ECX, the argument (if any) pushed, and the callee
+// removes it.
+void* MemberMeasured(void* member, CBrisolt* self, const CBrisolt* other, bool withArgument,
+                     long& drift)
+{
+    unsigned long value = reinterpret_cast<unsigned long>(self);
+    long moved = 0;
+    __asm__ volatile(
+        "movl %%esp, %%esi\n\t"
+        "testl %%edi, %%edi\n\t"
+        "jz 1f\n\t"
+        "pushl %%ecx\n\t"
+        "1:\n\t"
+        "movl %%eax, %%ecx\n\t"
+        "calll *%%ebx\n\t"
+        "movl %%esp, %%edx\n\t"
+        "subl %%esi, %%edx\n\t"
+        "movl %%esi, %%esp\n\t"
+        : "+a"(value), "=d"(moved), "+c"(other)
+        : "D"(withArgument ? 1 : 0), "b"(member)
+        : "esi", "memory", "cc");
+    drift = moved;
+    return reinterpret_cast<void*>(value);
+}
+
+// 9 to 11: the members and the static with both kinds of callee, several
+// times in a row, leave the stack pointer where it was.
+int CheckStackAcrossCalls(CBrisolt* object, tagVELMORA_UTILS_STRUC* structure)
+{
+    for (int round = 0; round < 4; ++round) {
+        long drift = -1;
+        if (MemberMeasured(reinterpret_cast<void*>(&ConstructAndReturn), object, nullptr, false,
+                           drift) != object ||
+            drift != 0) {
+            return 9;
+        }
+        CBrisolt other;
+        if (MemberMeasured(reinterpret_cast<void*>(&AssignAndReturn), object, &other, true,
+                           drift) != object ||
+            drift != 0) {
+            return 10;
+        }
+        g_seenStructure = nullptr;
+        if (GetMachineIdMeasured(structure, AsDeclared(&StoresIdentifier), drift) != 0x600D ||
+            drift != 0 || g_seenStructure != structure) {
+            return 11;
+        }
+        g_seenStructure = nullptr;
+        if (GetMachineIdMeasured(structure, AsDeclared(&StoresIdentifierLeavingArguments),
+                                 drift) != 0x600D ||
+            drift != 0 || g_seenStructure != structure) {
+            return 11;
+        }
+        if (GetMachineIdMeasured(structure, AsDeclared(&StoresAndFails), drift) != 0xFFFFFFFFul ||
+            drift != 0) {
+            return 11;
+        }
+    }
+    return 0;
+}
+#endif
+
 }  // namespace
 
 extern "C" int CallerMain()
@@ -121,5 +228,9 @@ extern "C" int CallerMain()
     if (ShowHideTavrel(1) != 0) {
         return 8;
     }
+#if defined(_M_IX86)
+    return CheckStackAcrossCalls(object, structure);
+#else
     return 0;
+#endif
 }

@@ -3,7 +3,7 @@
 # Brisolt.dll by the decorated names of the expected export list, through an
 # import library made with llvm-dlltool. The link itself is the first proof:
 # lld-link resolves every name the compiler produced from the declarations.
-# With a Wine runner given (x86_64), the caller then runs beside a copy of
+# With a Wine runner given, the caller then runs beside a copy of
 # Brisolt.dll, with the stand-in driver utility installed, and its exit code
 # is the verdict.
 #   msvc-caller.sh <i686|x86_64> <bin dir> <expected list> <caller source> <work dir> [wine runner]
@@ -17,9 +17,11 @@ work=$(realpath -m "$5")
 runner=${6:-}
 [ -f "$expected" ] && [ -f "$source" ] || { echo "missing $expected or $source"; exit 2; }
 
+# The driver-utility path is read by the caller's Brisolt.dll in its own
+# registry view: a 32-bit program reads HKLM\Software through WOW6432Node.
 case $arch in
-    i686) machine=i386 ;;
-    x86_64) machine=i386:x86-64 ;;
+    i686) machine=i386; software='Software\Wow6432Node' ;;
+    x86_64) machine=i386:x86-64; software='Software' ;;
     *) echo "unknown target $arch"; exit 2 ;;
 esac
 
@@ -63,7 +65,7 @@ cp "$bin_dir/Brisolt.dll" .
 cat >setup.reg <<REG
 REGEDIT4
 
-[HKEY_LOCAL_MACHINE\\Software\\Velmora Corporation\\Shared Info\\Shared Dlls]
+[HKEY_LOCAL_MACHINE\\$software\\Velmora Corporation\\Shared Info\\Shared Dlls]
 "VelUtils.dll"="$(escaped "$bin_dir/fixtures/velutils/VelUtils.dll")"
 
 [HKEY_CURRENT_USER\\Software\\TavrelStandIns\\VelUtils]
@@ -73,14 +75,14 @@ REGEDIT4
 [HKEY_CURRENT_USER\\Software\\TavrelTests\\BrisoltCaller]
 "Probe"="QUORB"
 REG
-cat >cleanup.reg <<'REG'
+cat >cleanup.reg <<REG
 REGEDIT4
 
-[-HKEY_CURRENT_USER\Software\TavrelTests\BrisoltCaller]
+[-HKEY_CURRENT_USER\\Software\\TavrelTests\\BrisoltCaller]
 
-[-HKEY_CURRENT_USER\Software\TavrelStandIns\VelUtils]
+[-HKEY_CURRENT_USER\\Software\\TavrelStandIns\\VelUtils]
 
-[HKEY_LOCAL_MACHINE\Software\Velmora Corporation\Shared Info\Shared Dlls]
+[HKEY_LOCAL_MACHINE\\$software\\Velmora Corporation\\Shared Info\\Shared Dlls]
 "VelUtils.dll"=-
 REG
 

@@ -1,6 +1,6 @@
 // The class members of Brisolt.dll, called as a Microsoft-built program
-// calls them on x86_64: constructor and assignment, the machine-identifier
-// wrapper and the registry lookup.
+// calls them on the target the test is built for: constructor and
+// assignment, the machine-identifier wrapper and the registry lookup.
 #include <gtest/gtest.h>
 
 #include <array>
