@@ -33,6 +33,7 @@ ensure_packages() {
     command -v wine >/dev/null || missing+=(wine)
     command -v Xvfb >/dev/null || missing+=(xvfb)
     command -v pgrep >/dev/null || missing+=(procps)
+    command -v tmux >/dev/null || missing+=(tmux)
     [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
     command -v clang++ >/dev/null || missing+=(clang)
     command -v lld-link >/dev/null || missing+=(lld)

@@ -1,31 +1,41 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds both targets, prepares a Wine prefix with
-# the stand-ins for the outside components, and runs Tavrel.exe @@@Start in
-# it while a scripted desktop opens, raises, maximises, minimises and closes
-# the tracked TV application and opens the chat client. Shows live what the
-# stand-ins see the monitor do: driver calls and the lamp word, events sent
-# to the event service, programs started. Ends after the given number of
-# seconds (default: on Ctrl-C) with Tavrel.exe @@@HaltAll and reports both
-# exit codes.
+# Runs the system under Wine as a notebook would: installs what is missing,
+# builds both targets, prepares a Wine prefix of its own with the stand-ins
+# for the outside components, starts the monitor through the log-on mode
+# (which restarts the media status process first) and lets a desktop play the
+# user. Shows live, in the order it happened, what the desktop does and what
+# the stand-ins see the monitor do; when the run ends (time up, Ctrl-C or the
+# halt key) it halts every instance and prints a summary.
 #
-#   run.sh [--i686] [seconds]
+#   run.sh [--i686] [--interactive] [seconds]
 #
-# --i686 runs the 32-bit build that ships (with the 32-bit stand-ins that
-# load into it) instead of the 64-bit one.
+# --i686         the 32-bit build that ships, with its 32-bit stand-ins
+# --interactive  keys drive the desktop instead of the script (see the help
+#                line it prints); the run ends with the halt key
+# seconds        end after this long (default: the halt key or Ctrl-C)
+#
+# RUN_STEP_MS sets the time between two scripted steps (default 3000).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 arch=x86_64
-if [ "${1:-}" = --i686 ]; then
-    arch=i686
-    shift
-fi
-seconds=${1:-0}
+interactive=0
+seconds=0
+for argument in "$@"; do
+    case $argument in
+        --i686) arch=i686 ;;
+        --interactive) interactive=1 ;;
+        *[!0-9]* | '') log "usage: run.sh [--i686] [--interactive] [seconds]"; exit 2 ;;
+        *) seconds=$argument ;;
+    esac
+done
+step_ms=${RUN_STEP_MS:-3000}
+
 ensure_packages
 [ "$arch" = x86_64 ] || ensure_i686_packages
 build_all
-export WINEPREFIX
-WINEPREFIX=$(leg_prefix "$arch")
+# A prefix apart from the test legs', so a run never disturbs a test.
+export WINEPREFIX=$BUILD_ROOT/wineprefix-run-$arch
 if [ "$arch" = i686 ]; then
     while IFS= read -r line; do
         [ -z "$line" ] || export "${line?}"
@@ -34,114 +44,101 @@ fi
 start_display
 prepare_prefix
 
-# The monitor and the libraries it loads come from the build being run; the
-# stand-in programs and the scripted desktop from the 64-bit build.
+# The build being run: Tavrel.exe and the stand-ins around it. The desktop
+# is a 64-bit program that starts and watches them from outside.
 target=$BUILD_ROOT/$arch/bin
-bin=$BUILD_ROOT/x86_64/bin
-# A 32-bit program reads HKLM\Software (and the class registrations under
-# it) through WOW6432Node; the settings go where it reads them.
-if [ "$arch" = i686 ]; then
-    software='HKLM\Software\Wow6432Node'
-    classes='HKLM\Software\Classes\Wow6432Node'
+export TAVREL_TARGET_BIN=$target
+desktop=$BUILD_ROOT/x86_64/bin/tests/RunDesktop.exe
+run_dir=$BUILD_ROOT/run-$arch
+mkdir -p "$run_dir"
+desktop_log=$run_dir/desktop.log
+sources=(
+    "$desktop_log"
+    "$target/fixtures/velutils/VelUtils.calls.log"
+    "$target/fixtures/eventservice/EventService.calls.log"
+    "$target/fixtures/mirelle/Mirelle.starts.log"
+    "$WINEPREFIX/drive_c/windows/ehome/ehmsas.starts.log"
+)
+for file in "${sources[@]}"; do
+    mkdir -p "$(dirname "$file")"
+    : >"$file"
+done
+
+# The desktop reads its commands from a pipe that stays open for the run.
+# It runs in a session of its own, so that Ctrl-C reaches only this script,
+# which then halts the run in order.
+commands=$run_dir/commands
+rm -f "$commands"
+mkfifo "$commands"
+exec 7<>"$commands"
+if [ "$interactive" = 1 ]; then
+    setsid "$WINE_LOADER" "$desktop" --commands <"$commands" >"$desktop_log" 2>&1 &
 else
-    software='HKLM\Software'
-    classes='HKLM\Software\Classes'
+    setsid "$WINE_LOADER" "$desktop" --script 0 "$step_ms" <"$commands" >"$desktop_log" 2>&1 &
 fi
-reg() { "$WINE_LOADER" reg "$@" >/dev/null 2>&1 </dev/null; }
-# Wine maps the Linux root to drive Z:.
-win_path() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+desktop_pid=$!
 
-# Stand-in driver utility, installed where a notebook would have it.
-install_dir="$WINEPREFIX/drive_c/Program Files/Velmora/Shared"
-mkdir -p "$install_dir"
-cp "$target/fixtures/velutils/VelUtils.dll" "$install_dir/"
-records="$install_dir/VelUtils.calls.log"
-: >"$records"
-reg delete 'HKCU\Software\TavrelStandIns' /f || true
-reg add "$software\Velmora Corporation\Shared Info\Shared Dlls" /v VelUtils.dll /t REG_SZ \
-    /d 'C:\Program Files\Velmora\Shared\VelUtils.dll' /f
-# Both lamps follow full-screen playback; the notebook is at its home location.
-reg add "$software\VELMORA CORPORATION\Tavrel" /v dwStatusMode /t REG_DWORD /d 0 /f
-reg add "$software\VELMORA CORPORATION\Tavrel" /v dwLogoMode /t REG_DWORD /d 0 /f
-reg add "$software\Velmora Corporation\Shared Info" /v dwLocation /t REG_DWORD /d 4316 /f
+# The view: every source followed, merged by time. The ticker lets the view
+# show what is old enough to be in order.
+view_input=$run_dir/view
+rm -f "$view_input"
+mkfifo "$view_input"
+awk -W interactive -f "$REPO_ROOT/scripts/timeline.awk" <"$view_input" &
+view_pid=$!
+exec 6>"$view_input"
+tail -q -n +1 -F "${sources[@]}" >&6 2>/dev/null &
+tail_pid=$!
+( while sleep 0.2; do echo "@flush $(date +%s%6N)"; done ) >&6 &
+ticker_pid=$!
 
-# Stand-in event service, an in-process COM server.
-service_dll="$target/fixtures/eventservice/QesEventService.dll"
-service_records="$target/fixtures/eventservice/EventService.calls.log"
-: >"$service_records"
-clsid="$classes\CLSID\{301AB3CF-48BA-4234-9D63-3378BE356C6C}\InprocServer32"
-reg add "$clsid" /ve /t REG_SZ /d "$(win_path "$service_dll")" /f
-reg add "$clsid" /v ThreadingModel /t REG_SZ /d Both /f
-
-# Stand-in visualiser, started when the chat client's window appears.
-visualiser="$bin/fixtures/mirelle/Mirelle.exe"
-visualiser_records="$bin/fixtures/mirelle/Mirelle.starts.log"
-: >"$visualiser_records"
-reg add "$software\Velmora Corporation\QUORB Mirelle" /v AppPath /t REG_SZ \
-    /d "$(win_path "$visualiser")" /f
-
-log "starting the $arch Tavrel.exe @@@Start (display $DISPLAY); Ctrl-C ends it"
-"$WINE_LOADER" "$target/Tavrel.exe" @@@Start >"$BUILD_ROOT/run-monitor.log" 2>&1 </dev/null &
-monitor=$!
-
-# One awk per line: mawk, Debian's awk, reads a pipe in large blocks and
-# would show nothing until its buffer fills.
-show_records() {
-    tail -n +1 -F "$1" 2>/dev/null | while IFS= read -r line; do
-        printf '%s\n' "$line" | awk -f "$REPO_ROOT/scripts/format-records.awk"
-    done
-}
-scenario_log="$BUILD_ROOT/run-desktop.log"
-: >"$scenario_log"
-show_all() {
-    show_records "$records" &
-    show_records "$service_records" &
-    show_records "$visualiser_records" &
-    show_records "$scenario_log" &
-    wait
-}
-show_all 2>/dev/null &
-viewer=$!
-
-sleep 2
-"$WINE_LOADER" "$bin/tests/DesktopScenario.exe" 0 3000 >"$scenario_log" 2>&1 </dev/null &
-scenario=$!
-
-# Ends a process this script started and every process below it.
-stop_tree() {
-    local child
-    for child in $(pgrep -P "$1" 2>/dev/null); do
-        stop_tree "$child"
-    done
-    kill "$1" 2>/dev/null || true
-}
-
-finish() {
+log "running the $arch build (display $DISPLAY, prefix $WINEPREFIX)"
+halt_run() {
     trap - INT TERM
-    kill "$scenario" 2>/dev/null || true
-    wait "$scenario" 2>/dev/null || true
-    log "halting: Tavrel.exe @@@HaltAll"
-    halt_code=0
-    "$WINE_LOADER" "$target/Tavrel.exe" @@@HaltAll >/dev/null 2>&1 </dev/null || halt_code=$?
-    monitor_code=0
-    wait "$monitor" || monitor_code=$?
-    sleep 0.5
-    stop_tree "$viewer"
-    stop_prefix
-    stop_display
-    # Exit codes arrive through the Wine loader modulo 256: -1 shows as 255.
-    log "exit codes: monitor $monitor_code, halt $halt_code"
-    exit 0
+    echo halt >&7
 }
-trap finish INT TERM
+trap halt_run INT TERM
 
-if [ "$seconds" -gt 0 ]; then
+if [ "$interactive" = 1 ]; then
+    echo "keys: o open  f front  F full-screen  m minimise  r restore  c close  s chat opens" \
+         " S chat closes  p suspend  P resume  d disconnect  D connect  h halt"
+    declare -A key_commands=(
+        [o]=open [f]=front [F]=full [m]=minimise [r]=restore [c]=close [s]=chat-open
+        [S]=chat-close [p]=suspend [P]=resume [d]=disconnect [D]=connect [h]=halt [q]=halt
+    )
+    deadline=$(( seconds > 0 ? $(date +%s) + seconds : 0 ))
+    while kill -0 "$desktop_pid" 2>/dev/null; do
+        key=
+        status=0
+        read -rsn1 -t 0.5 key || status=$?
+        # The end of the input (not a time-out) halts the run as well.
+        if [ "$status" -ne 0 ] && [ "$status" -le 128 ]; then
+            key=h
+        fi
+        if [ -n "$key" ] && [ -n "${key_commands[$key]:-}" ]; then
+            echo "${key_commands[$key]}" >&7
+            [ "${key_commands[$key]}" != halt ] || break
+        fi
+        if [ "$deadline" -gt 0 ] && [ "$(date +%s)" -ge "$deadline" ]; then
+            halt_run
+            break
+        fi
+    done
+elif [ "$seconds" -gt 0 ]; then
     sleep "$seconds" &
     wait $! || true
-else
-    while kill -0 "$monitor" 2>/dev/null; do
-        sleep 1 &
-        wait $! || true
-    done
+    halt_run
 fi
-finish
+# Until the desktop has halted the monitor and reported the exit codes.
+while kill -0 "$desktop_pid" 2>/dev/null; do
+    sleep 0.5 &
+    wait $! || true
+done
+sleep 1
+kill "$ticker_pid" "$tail_pid" 2>/dev/null || true
+wait "$ticker_pid" "$tail_pid" 2>/dev/null || true
+echo "@end" >&6
+exec 6>&-
+wait "$view_pid" || true
+exec 7>&-
+stop_prefix
+stop_display
