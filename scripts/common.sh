@@ -13,6 +13,14 @@ log() { printf '==> %s\n' "$*" >&2; }
 
 source "$REPO_ROOT/scripts/emulation/i686.sh"
 
+# Exports each VAR=value line of the text (prepare_i686_runner's output).
+export_lines() {
+    local line
+    while IFS= read -r line; do
+        [ -z "$line" ] || export "${line?}"
+    done <<<"$1"
+}
+
 # Each leg of the tests has a prefix of its own (named objects and the
 # registry are per prefix), so both legs can run at once.
 leg_prefix() {

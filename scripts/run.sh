@@ -36,11 +36,7 @@ ensure_packages
 build_all
 # A prefix apart from the test legs', so a run never disturbs a test.
 export WINEPREFIX=$BUILD_ROOT/wineprefix-run-$arch
-if [ "$arch" = i686 ]; then
-    while IFS= read -r line; do
-        [ -z "$line" ] || export "${line?}"
-    done < <(prepare_i686_runner)
-fi
+[ "$arch" = x86_64 ] || export_lines "$(prepare_i686_runner)"
 start_display
 prepare_prefix
 

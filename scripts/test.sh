@@ -39,12 +39,7 @@ run_leg() {
     began=$(date +%s)
     export WINEPREFIX
     WINEPREFIX=$(leg_prefix "$leg")
-    if [ "$leg" = i686 ]; then
-        local line
-        while IFS= read -r line; do
-            [ -z "$line" ] || export "${line?}"
-        done <<<"$i686_environment"
-    fi
+    [ "$leg" != i686 ] || export_lines "$i686_environment"
     start_display
     trap 'stop_prefix; stop_display' EXIT
     prepare_prefix

@@ -14,11 +14,11 @@ constexpr DWORD kRequestTimeoutMs = 5000;
 constexpr const char* kCaseVariants[] = {fakeapps::kMediaPlayerUpperCase};
 
 // A name no other start in this or another test process uses.
-std::string NewReadyEventName()
+std::string NewEventName(const char* purpose)
 {
     static unsigned counter = 0;
-    return "Local\\TavrelFakeAppReady_" + std::to_string(::GetCurrentProcessId()) + "_" +
-           std::to_string(++counter);
+    return std::string("Local\\TavrelFakeApp") + purpose + "_" +
+           std::to_string(::GetCurrentProcessId()) + "_" + std::to_string(++counter);
 }
 
 }  // namespace
@@ -39,6 +39,13 @@ bool FakeApp::Start(const std::string& executable, const std::string& windowClas
                     const std::string& title, WindowState state, Activation activation,
                     SIZE clientSize)
 {
+    return Prepare(executable, windowClass, title, state, activation, clientSize) && Release();
+}
+
+bool FakeApp::Prepare(const std::string& executable, const std::string& windowClass,
+                      const std::string& title, WindowState state, Activation activation,
+                      SIZE clientSize)
+{
     End(2000);
     fakeapp::LaunchOptions options;
     options.windowClass = windowClass;
@@ -47,24 +54,35 @@ bool FakeApp::Start(const std::string& executable, const std::string& windowClas
     options.front = activation == Activation::Front;
     options.clientWidth = clientSize.cx;
     options.clientHeight = clientSize.cy;
-    options.readyEvent = NewReadyEventName();
+    options.readyEvent = NewEventName("Ready");
+    options.holdEvent = NewEventName("Hold");
 
-    tavrel::UniqueHandle ready(::CreateEventA(nullptr, TRUE, FALSE, options.readyEvent.c_str()));
-    if (!ready.valid() ||
-        !process_.Start(QuotedCommand(FakeAppPath(executable), fakeapp::FormatArguments(options)))) {
+    ready_.reset(::CreateEventA(nullptr, TRUE, FALSE, options.readyEvent.c_str()));
+    hold_.reset(::CreateEventA(nullptr, TRUE, FALSE, options.holdEvent.c_str()));
+    windowClass_ = windowClass;
+    return ready_.valid() && hold_.valid() &&
+           process_.Start(QuotedCommand(FakeAppPath(executable), fakeapp::FormatArguments(options)));
+}
+
+bool FakeApp::Release()
+{
+    if (!hold_.valid() || !ready_.valid() || !::SetEvent(hold_.get())) {
         return false;
     }
     const bool signalled = WaitUntil(
         [&] {
-            return ::WaitForSingleObject(ready.get(), 0) == WAIT_OBJECT_0 || !process_.IsRunning();
+            return ::WaitForSingleObject(ready_.get(), 0) == WAIT_OBJECT_0 ||
+                   !process_.IsRunning();
         },
-        kStartTimeoutMs, 10);
-    if (!signalled || ::WaitForSingleObject(ready.get(), 0) != WAIT_OBJECT_0) {
+        kStartTimeoutMs, 2);
+    const bool ready = signalled && ::WaitForSingleObject(ready_.get(), 0) == WAIT_OBJECT_0;
+    hold_.reset();
+    ready_.reset();
+    if (!ready) {
         process_.Terminate();
         return false;
     }
-    windowClass_ = windowClass;
-    window_ = FindTopLevelWindow(process_.Id(), windowClass);
+    window_ = FindTopLevelWindow(process_.Id(), windowClass_);
     return window_ != nullptr;
 }
 
@@ -139,6 +157,14 @@ bool FakeApp::Close(DWORD timeoutMs)
 
 bool FakeApp::End(DWORD timeoutMs)
 {
+    if (hold_.valid()) {
+        // Prepared and never released: it has no window to ask.
+        hold_.reset();
+        ready_.reset();
+        process_.Terminate();
+        window_ = nullptr;
+        return false;
+    }
     if (!process_.IsRunning()) {
         window_ = nullptr;
         return false;

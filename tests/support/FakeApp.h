@@ -48,6 +48,13 @@ public:
     bool Start(const std::string& executable, const std::string& windowClass,
                const std::string& title, WindowState state, Activation activation,
                SIZE clientSize = {0, 0});
+    // Start in two halves: Prepare starts the program, which then waits
+    // before it makes its window; Release lets it go on and waits as Start
+    // does. A window that must appear at a chosen moment is prepared early.
+    bool Prepare(const std::string& executable, const std::string& windowClass,
+                 const std::string& title, WindowState state, Activation activation,
+                 SIZE clientSize = {0, 0});
+    bool Release();
 
     HWND Window() const { return window_; }
     DWORD ProcessId() const { return process_.Id(); }
@@ -82,6 +89,8 @@ private:
     ChildProcess process_;
     HWND window_ = nullptr;
     std::string windowClass_;
+    tavrel::UniqueHandle hold_;
+    tavrel::UniqueHandle ready_;
 };
 
 }  // namespace testsupport

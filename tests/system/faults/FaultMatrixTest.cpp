@@ -54,9 +54,13 @@ void FaultMatrixTest::ExpectTickRate(DWORD periodMs)
     EXPECT_LE(ticks, expected + 2) << "ticks in " << periodMs << " ms";
 }
 
-bool FaultMatrixTest::BetweenTwoTicks(const std::function<bool()>& action)
+bool FaultMatrixTest::BetweenTwoTicks(const std::function<bool()>& prepare,
+                                      const std::function<bool()>& action)
 {
     for (int attempt = 0; attempt < kBetweenTicksAttempts; ++attempt) {
+        if (!prepare()) {
+            return false;
+        }
         AlignToTick();
         ticks_.Arm();
         if (!action()) {

@@ -47,8 +47,11 @@ protected:
 
     // Runs the action right after a tick; true when no tick began while it
     // ran, so the next tick sees only what the action left. Tries again
-    // (after two more ticks) when a tick came in between.
-    bool BetweenTwoTicks(const std::function<bool()>& action);
+    // (after two more ticks) when a tick came in between. prepare runs
+    // before each attempt, outside the timed part: stand-in programs are
+    // started there and only released by the action.
+    bool BetweenTwoTicks(const std::function<bool()>& prepare,
+                         const std::function<bool()>& action);
 
     // Starts the tracked application's window right after a tick.
     bool StartTv(FakeApp& app, WindowState state, Activation activation);

@@ -33,9 +33,15 @@ protected:
                           Activation::Behind);
     }
 
-    bool StartTvNow(FakeApp& tv, WindowState state, Activation activation)
+    bool PrepareChat(FakeApp& chat)
     {
-        return tv.Start(fakeapps::kTvEnhance, kTvClass, kTvTitle, state, activation);
+        return chat.Prepare(fakeapps::kChatClient, kChatClass, kChatTitle, WindowState::Normal,
+                            Activation::Behind);
+    }
+
+    bool PrepareTv(FakeApp& tv, WindowState state, Activation activation)
+    {
+        return tv.Prepare(fakeapps::kTvEnhance, kTvClass, kTvTitle, state, activation);
     }
 
     ScopedKey visualiserKey_{HKEY_LOCAL_MACHINE, kVisualiserKey};
@@ -51,7 +57,8 @@ TEST_F(WindowFaultTest, TrackedWindowAppearingAndVanishingBetweenTwoTicks)
     StartMonitorAndWaitForATick();
     FakeApp tv;
     ASSERT_TRUE(BetweenTwoTicks(
-        [&] { return StartTvNow(tv, WindowState::ScreenPopup, Activation::Front) && tv.End(); }));
+        [&] { return PrepareTv(tv, WindowState::ScreenPopup, Activation::Front); },
+        [&] { return tv.Release() && tv.End(); }));
     WaitTicks(2);
     EXPECT_TRUE(service_.Records().empty());
     EXPECT_EQ(LampCalls{}, WritesOf(lampCalls_.Since()));
@@ -70,7 +77,8 @@ TEST_F(WindowFaultTest, ChatWindowAppearingAndVanishingBetweenTwoTicks)
     visualiser_.Install();
     StartMonitorAndWaitForATick();
     FakeApp chat;
-    ASSERT_TRUE(BetweenTwoTicks([&] { return StartChat(chat) && chat.End(); }));
+    ASSERT_TRUE(BetweenTwoTicks([&] { return PrepareChat(chat); },
+                                [&] { return chat.Release() && chat.End(); }));
     WaitTicks(2);
     EXPECT_TRUE(visualiser_.Starts().empty());
 
@@ -89,7 +97,8 @@ TEST_F(WindowFaultTest, ChatWindowReplacedWithinATickIsTheSameAppearance)
     ASSERT_TRUE(visualiser_.WaitForStarts(1, kTickWaitMs));
 
     FakeApp second;
-    ASSERT_TRUE(BetweenTwoTicks([&] { return StartChat(second) && first.End(); }));
+    ASSERT_TRUE(BetweenTwoTicks([&] { return PrepareChat(second); },
+                                [&] { return second.Release() && first.End(); }));
     WaitTicks(2);
     EXPECT_EQ(1u, visualiser_.Starts().size()) << "no check missed the window";
 
@@ -111,9 +120,9 @@ TEST_F(WindowFaultTest, TrackedWindowReplacedWithinATickIsNoChange)
     ASSERT_TRUE(WaitForEvents(1));
 
     FakeApp second;
-    ASSERT_TRUE(BetweenTwoTicks([&] {
-        return StartTvNow(second, WindowState::Normal, Activation::Behind) && first.End();
-    }));
+    ASSERT_TRUE(BetweenTwoTicks(
+        [&] { return PrepareTv(second, WindowState::Normal, Activation::Behind); },
+        [&] { return second.Release() && first.End(); }));
     WaitTicks(2);
     EXPECT_EQ(1u, service_.Events().size());
 
