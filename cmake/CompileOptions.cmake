@@ -9,7 +9,8 @@ function(tavrel_target_defaults target)
   endif()
   target_compile_definitions(${target} PRIVATE
     _WIN32_WINNT=${ARG_WINNT} WINVER=${ARG_WINNT} STRICT NOMINMAX)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  # The resource compiler takes the definitions but not the warning options.
+  target_compile_options(${target} PRIVATE "$<$<COMPILE_LANGUAGE:C,CXX>:-Wall;-Wextra;-Werror>")
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
 endfunction()
 

@@ -55,22 +55,26 @@ ensure_packages() {
     fi
 }
 
+# Configures (once) and builds one target's tree: i686 or x86_64.
+build_tree() {
+    local arch=$1
+    if [ ! -f "$BUILD_ROOT/$arch/build.ninja" ]; then
+        log "configuring $arch"
+        cmake -S "$REPO_ROOT" -B "$BUILD_ROOT/$arch" -G Ninja \
+            -DCMAKE_TOOLCHAIN_FILE="$REPO_ROOT/cmake/toolchain-$arch.cmake" \
+            -DCMAKE_BUILD_TYPE=Release >/dev/null
+    fi
+    log "building $arch"
+    cmake --build "$BUILD_ROOT/$arch" -- -j"$(nproc)" >"$BUILD_ROOT/build-$arch.log" 2>&1 || {
+        cat "$BUILD_ROOT/build-$arch.log" >&2
+        return 1
+    }
+}
+
 # Configures (once) and builds both targets.
 build_all() {
-    local arch
-    for arch in i686 x86_64; do
-        if [ ! -f "$BUILD_ROOT/$arch/build.ninja" ]; then
-            log "configuring $arch"
-            cmake -S "$REPO_ROOT" -B "$BUILD_ROOT/$arch" -G Ninja \
-                -DCMAKE_TOOLCHAIN_FILE="$REPO_ROOT/cmake/toolchain-$arch.cmake" \
-                -DCMAKE_BUILD_TYPE=Release >/dev/null
-        fi
-        log "building $arch"
-        cmake --build "$BUILD_ROOT/$arch" -- -j"$(nproc)" >"$BUILD_ROOT/build-$arch.log" 2>&1 || {
-            cat "$BUILD_ROOT/build-$arch.log" >&2
-            return 1
-        }
-    done
+    build_tree i686 || return 1
+    build_tree x86_64
 }
 
 # Creates the Wine prefix once and keeps its server running for this run.

@@ -102,6 +102,23 @@ std::optional<DWORD> ReadDword(HKEY root, const std::string& key, const std::str
     return value;
 }
 
+std::optional<std::string> ReadString(HKEY root, const std::string& key, const std::string& name)
+{
+    tavrel::UniqueHkey handle;
+    if (OpenKey(root, key, KEY_READ, handle) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    char value[1024] = {};
+    DWORD size = sizeof(value) - 1;  // room for a terminator the data may lack
+    DWORD type = 0;
+    if (::RegQueryValueExA(handle.get(), name.c_str(), nullptr, &type,
+                           reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS ||
+        type != REG_SZ) {
+        return std::nullopt;
+    }
+    return std::string(value);
+}
+
 ScopedKey::ScopedKey(HKEY root, std::string key) : root_(root), key_(std::move(key))
 {
     DeleteTree(root_, key_);

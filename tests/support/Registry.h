@@ -29,6 +29,8 @@ bool DeleteTree(HKEY root, const std::string& key);
 bool KeyExists(HKEY root, const std::string& key);
 bool ValueExists(HKEY root, const std::string& key, const std::string& name);
 std::optional<DWORD> ReadDword(HKEY root, const std::string& key, const std::string& name);
+// A REG_SZ value without its terminator; empty when missing or of another type.
+std::optional<std::string> ReadString(HKEY root, const std::string& key, const std::string& name);
 
 // Deletes the key tree when the test ends (and once before it starts).
 class ScopedKey {

@@ -10,6 +10,7 @@ namespace testsupport {
 
 namespace {
 constexpr const char* kTargetVariable = "TAVREL_TARGET_BIN";
+constexpr const char* kKitVariable = "TAVREL_KIT_DIR";
 
 std::string ParentOf(const std::string& path)
 {
@@ -40,6 +41,23 @@ WORD ImageMachine(const std::string& path)
     }
     return nt.header.Machine;
 }
+
+// Unix paths given in the environment reach Windows programs through Z:,
+// which every prefix Wine makes maps to /. Empty when the variable is unset.
+std::string WindowsPathFromEnvironment(const char* variable)
+{
+    const char* value = std::getenv(variable);
+    if (value == nullptr || *value == '\0') {
+        return {};
+    }
+    std::string path = std::string("Z:") + value;
+    for (char& c : path) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    return path;
+}
 }  // namespace
 
 std::string TestProgramDirectory()
@@ -51,20 +69,10 @@ std::string TestProgramDirectory()
 
 std::string DeliverableDirectory() { return ParentOf(TestProgramDirectory()); }
 
-// TAVREL_TARGET_BIN holds a Unix path; every prefix Wine makes maps Z: to /.
 std::string TargetDirectory()
 {
-    const char* target = std::getenv(kTargetVariable);
-    if (target == nullptr || *target == '\0') {
-        return DeliverableDirectory();
-    }
-    std::string path = std::string("Z:") + target;
-    for (char& c : path) {
-        if (c == '/') {
-            c = '\\';
-        }
-    }
-    return path;
+    const std::string target = WindowsPathFromEnvironment(kTargetVariable);
+    return target.empty() ? DeliverableDirectory() : target;
 }
 
 std::string TavrelPath() { return TargetDirectory() + "\\Tavrel.exe"; }
@@ -79,5 +87,7 @@ std::string FixturePath(const std::string& relative)
 {
     return TargetDirectory() + "\\fixtures\\" + relative;
 }
+
+std::string KitDirectory() { return WindowsPathFromEnvironment(kKitVariable); }
 
 }  // namespace testsupport

@@ -22,5 +22,8 @@ std::string TavrelPath();
 bool TargetIs32Bit();
 // bin/fixtures/<name> of the build under test.
 std::string FixturePath(const std::string& relative);
+// The unpacked deployment kit's folder, which TAVREL_KIT_DIR names (a Unix
+// path, like TAVREL_TARGET_BIN); empty when it is not set.
+std::string KitDirectory();
 
 }  // namespace testsupport
