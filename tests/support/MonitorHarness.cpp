@@ -1,5 +1,7 @@
 #include "tests/support/MonitorHarness.h"
 
+#include <cstdio>
+
 #include "tests/support/Registry.h"
 #include "tests/support/SystemNames.h"
 #include "tests/support/TestPaths.h"
@@ -65,13 +67,26 @@ bool InstanceMutexExists()
 
 bool HaltAllInstances()
 {
+    // Says why on failure: the callers only assert the answer.
     ChildProcess halt;
-    if (!StartTavrel(halt, "@@@HaltAll") || !halt.WaitExit(kStartTimeoutMs)) {
+    if (!StartTavrel(halt, "@@@HaltAll")) {
+        std::fprintf(stderr, "halt: @@@HaltAll could not be started (error %lu)\n",
+                     halt.StartError());
         return false;
     }
-    return WaitUntil(
+    if (!halt.WaitExit(kStartTimeoutMs)) {
+        std::fprintf(stderr, "halt: @@@HaltAll did not end\n");
+        return false;
+    }
+    const bool gone = WaitUntil(
         [] { return ::FindWindowA(names::kWindowClass, nullptr) == nullptr && !InstanceMutexExists(); },
         kStartTimeoutMs);
+    if (!gone) {
+        std::fprintf(stderr, "halt: still there after the halt: monitor window %s, mutex %s\n",
+                     ::FindWindowA(names::kWindowClass, nullptr) ? "yes" : "no",
+                     InstanceMutexExists() ? "yes" : "no");
+    }
+    return gone;
 }
 
 TickProbe::TickProbe() { Arm(); }
