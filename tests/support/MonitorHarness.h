@@ -21,8 +21,9 @@ bool StartMonitor(ChildProcess& process);
 HWND FindMonitorWindow(DWORD processId);
 HWND WaitForMonitorWindow(DWORD processId, DWORD timeoutMs);
 
-// Runs "@@@HaltAll" and waits until no monitor window and no instance
-// mutex is left; true when everything ended.
+// Halts every instance as "@@@HaltAll" does and waits until no monitor
+// window, no instance mutex and no halt event is left; true when everything
+// ended (else it says on stderr what remained).
 bool HaltAllInstances();
 
 bool InstanceMutexExists();
