@@ -1,5 +1,6 @@
 #include "tests/support/ChildProcess.h"
 
+#include <cstdio>
 #include <vector>
 
 namespace testsupport {
@@ -32,6 +33,8 @@ bool ChildProcess::Launch(const std::string& commandLine, BOOL inherit, STARTUPI
     if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, inherit, 0, nullptr, nullptr,
                           &startup, &info)) {
         startError_ = ::GetLastError();
+        std::fprintf(stderr, "could not start (error %lu): %s\n", startError_,
+                     commandLine.c_str());
         return false;
     }
     startError_ = 0;

@@ -1,5 +1,7 @@
 #include "tests/support/FakeApp.h"
 
+#include <cstdio>
+
 #include "common/UniqueResource.h"
 #include "tests/support/ProcessWindows.h"
 #include "tests/support/TestPaths.h"
@@ -79,6 +81,11 @@ bool FakeApp::Release()
     hold_.reset();
     ready_.reset();
     if (!ready) {
+        const auto code = process_.WaitExit(0);
+        std::fprintf(stderr, "stand-in application %s\n",
+                     code ? ("ended before its window was up, exit code " +
+                             std::to_string(*code)).c_str()
+                          : "did not bring its window up in time");
         process_.Terminate();
         return false;
     }
