@@ -10,7 +10,7 @@
 #                      bytes over the soak
 
 have(name) = system("[ -s '" . folder . "/" . name . "' ] && echo yes") eq "yes"
-set terminal pngcairo size 960,540 font "sans,11"
+set terminal pngcairo size 960,540 font "sans,11" noenhanced
 set grid
 set key outside right top
 
@@ -44,8 +44,10 @@ if (have("bench-latency.dat")) {
     set style fill solid 0.5
     set boxwidth width * 0.9
     set yrange [0:*]
+    set ytics 1
     plot data using (bin($1)):(1.0) smooth frequency with boxes title "changes"
     unset yrange
+    set ytics autofreq
     unset style
 }
 
@@ -59,6 +61,8 @@ if (have("soak-series.dat")) {
     set y2tics
     set ytics nomirror
     set yrange [0:*]
+    # Room above the flat lines of a soak without leaks.
+    set offsets 0, 0, graph 0.1, 0
     plot data using 1:2 with lines lw 2 title "handles", \
          data using 1:3 with lines lw 2 title "GDI objects", \
          data using 1:4 with lines lw 2 title "USER objects", \
