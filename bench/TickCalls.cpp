@@ -171,6 +171,8 @@ bool Fits(Param param, ArgKind kind)
 
 }  // namespace
 
+const std::vector<Signature>& AllSignatures() { return Signatures(); }
+
 const Signature* FindSignature(const std::string& module, const std::string& function)
 {
     for (const Signature& signature : Signatures()) {

@@ -49,7 +49,9 @@ struct Signature {
     Result result;
 };
 
-// Every function a tick list may hold; nullptr when the function is not one.
+// Every function a tick list may hold.
+const std::vector<Signature>& AllSignatures();
+// Its signature; nullptr when the function is not one.
 const Signature* FindSignature(const std::string& module, const std::string& function);
 
 enum class ArgKind { Number, Text, Null, Buffer, Size, Slot, OutSlot };
