@@ -259,6 +259,9 @@ int RunBenchPhase(const PhaseOptions& options)
     result.monitorMemory = ReadMemory(monitor.Handle());
     result.baselineMemory = ReadMemory(baseline.Handle());
     result.replayMemory = ReadMemory(replay.Handle());
+    result.monitorThreads = CountThreads(monitor.Id());
+    result.baselineThreads = CountThreads(baseline.Id());
+    result.replayThreads = CountThreads(replay.Id());
     if (clocks.monitor.LinuxPid() && clocks.baseline.LinuxPid()) {
         const auto monitorMaps = LinuxSmaps(*clocks.monitor.LinuxPid());
         const auto baselineMaps = LinuxSmaps(*clocks.baseline.LinuxPid());

@@ -183,6 +183,9 @@ std::string BenchTable(const BenchResult& r)
     row("private bytes", &MemoryFigures::privateBytes);
     row("working set", &MemoryFigures::workingSet);
     row("peak working set", &MemoryFigures::peakWorkingSet);
+    table.Row("threads", std::to_string(r.monitorThreads),
+              "baseline " + std::to_string(r.baselineThreads) + ", replay " +
+                  std::to_string(r.replayThreads));
     table.Row("monitor <= baseline + 1 MiB", r.MemoryMet() ? "met" : "NOT MET",
               "private bytes and working set; private bytes from " +
                   (r.monitorMemory ? r.monitorMemory->privateSource : std::string("n/a")));
@@ -317,6 +320,10 @@ Json BenchJson(const BenchResult& r)
     json["memory"] = Json{{"monitor", MemoryJson(r.monitorMemory)},
                           {"baseline", MemoryJson(r.baselineMemory)},
                           {"replay", MemoryJson(r.replayMemory)},
+                          {"threads",
+                           Json{{"monitor", r.monitorThreads},
+                                {"baseline", r.baselineThreads},
+                                {"replay", r.replayThreads}}},
                           {"allowance_bytes", kMemoryAllowanceBytes},
                           {"target_met", r.MemoryMet()},
                           {"monitor_only_modules", modules},

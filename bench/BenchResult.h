@@ -82,6 +82,10 @@ struct BenchResult {
     std::optional<MemoryFigures> monitorMemory;
     std::optional<MemoryFigures> baselineMemory;
     std::optional<MemoryFigures> replayMemory;
+    // Each thread brings a stack and Wine's per-thread data.
+    size_t monitorThreads = 0;
+    size_t baselineThreads = 0;
+    size_t replayThreads = 0;
     std::vector<ModuleFigure> monitorOnlyModules;  // loaded by the monitor, not the baseline
     // Resident KiB by mapping (Linux smaps, Wine only), monitor and baseline.
     std::map<std::string, unsigned long long> monitorResidentKiB;
