@@ -8,7 +8,7 @@
 // Answers kCountRequest with the number of ticks so far; WM_CLOSE ends it.
 #include <windows.h>
 
-#include "bench/BaselineProtocol.h"
+#include "bench/TimerProgramProtocol.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ LRESULT CALLBACK BaselineWindowProc(HWND window, UINT message, WPARAM wParam,
                                     LPARAM lParam) noexcept
 {
     switch (message) {
-    case baseline::kCountRequest:
+    case timer_program::kCountRequest:
         return g_ticks;
     case WM_DESTROY:
         ::PostQuitMessage(0);
@@ -37,18 +37,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = BaselineWindowProc;
     windowClass.hInstance = instance;
-    windowClass.lpszClassName = baseline::kWindowClass;
+    windowClass.lpszClassName = timer_program::kBaselineClass;
     if (::RegisterClassA(&windowClass) == 0) {
         return 1;
     }
     // Like the monitor's: an ordinary top-level window that is never shown.
-    HWND window = ::CreateWindowExA(0, baseline::kWindowClass, "", WS_OVERLAPPEDWINDOW,
+    HWND window = ::CreateWindowExA(0, timer_program::kBaselineClass, "", WS_OVERLAPPEDWINDOW,
                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                     nullptr, nullptr, instance, nullptr);
     if (window == nullptr) {
         return 1;
     }
-    ::SetTimer(window, baseline::kTimerId, baseline::kPeriodMs, CountTick);
+    ::SetTimer(window, timer_program::kTimerId, timer_program::kPeriodMs, CountTick);
     MSG message;
     while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
         ::TranslateMessage(&message);

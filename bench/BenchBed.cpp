@@ -1,6 +1,6 @@
 #include "bench/BenchBed.h"
 
-#include "bench/BaselineProtocol.h"
+#include "bench/TimerProgramProtocol.h"
 #include "tests/support/MonitorHarness.h"
 #include "tests/support/ProcessWindows.h"
 #include "tests/support/SystemNames.h"
@@ -79,18 +79,37 @@ bool BenchBed::OpenOtherWindows()
     return true;
 }
 
-MonitorRun::~MonitorRun() { testsupport::HaltAllInstances(); }
+MonitorRun::~MonitorRun() { Stop(); }
 
-bool MonitorRun::Start()
+bool MonitorRun::Stop()
 {
-    if (!testsupport::HaltAllInstances() || !testsupport::StartMonitor(process_)) {
+    window_ = nullptr;
+    return testsupport::HaltAllInstances();
+}
+
+bool MonitorRun::Start(const char* winedebug)
+{
+    if (!testsupport::HaltAllInstances()) {
         return false;
     }
+    std::optional<ScopedEnvironment> trace;
+    if (winedebug != nullptr) {
+        trace.emplace("WINEDEBUG", winedebug);
+    }
+    if (!testsupport::StartMonitor(process_)) {
+        return false;
+    }
+    trace.reset();
     window_ = testsupport::FindMonitorWindow(process_.Id());
     return window_ != nullptr;
 }
 
-BaselineRun::~BaselineRun()
+TimerProgramRun::TimerProgramRun(const char* program, const char* windowClass)
+    : program_(program), windowClass_(windowClass)
+{
+}
+
+TimerProgramRun::~TimerProgramRun()
 {
     if (window_ != nullptr) {
         ::PostMessageA(window_, WM_CLOSE, 0, 0);
@@ -98,31 +117,52 @@ BaselineRun::~BaselineRun()
     }
 }
 
-bool BaselineRun::Start()
+bool TimerProgramRun::Start(const std::string& extraArguments)
 {
-    path_ = testsupport::TestProgramDirectory() + "\\BaselineTimer.exe";
+    path_ = testsupport::TargetDirectory() + "\\bench\\" + program_ + ".exe";
     arguments_ = "bench-" + std::to_string(::GetCurrentProcessId());
+    if (!extraArguments.empty()) {
+        arguments_ += " " + extraArguments;
+    }
     if (!process_.Start(testsupport::QuotedCommand(path_, arguments_))) {
         return false;
     }
     testsupport::WaitUntil(
         [&] {
-            return (window_ = testsupport::FindTopLevelWindow(process_.Id(),
-                                                              baseline::kWindowClass)) != nullptr;
+            return (window_ = testsupport::FindTopLevelWindow(process_.Id(), windowClass_.c_str())) !=
+                       nullptr ||
+                   !process_.IsRunning();
         },
         kWindowTimeoutMs);
     return window_ != nullptr;
 }
 
-long BaselineRun::Ticks() const
+long TimerProgramRun::Ask(UINT request) const
 {
-    DWORD_PTR ticks = 0;
+    DWORD_PTR answer = 0;
     if (window_ == nullptr ||
-        ::SendMessageTimeoutA(window_, baseline::kCountRequest, 0, 0, SMTO_ABORTIFHUNG, 2000,
-                              &ticks) == 0) {
+        ::SendMessageTimeoutA(window_, request, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer) == 0) {
         return -1;
     }
-    return static_cast<long>(ticks);
+    return static_cast<long>(answer);
+}
+
+long TimerProgramRun::Ticks() const { return Ask(timer_program::kCountRequest); }
+
+ScopedEnvironment::ScopedEnvironment(const char* name, const char* value) : name_(name)
+{
+    const DWORD size = ::GetEnvironmentVariableA(name, nullptr, 0);
+    if (size > 0) {
+        std::string old(size, '\0');
+        old.resize(::GetEnvironmentVariableA(name, &old[0], size));
+        old_ = old;
+    }
+    ::SetEnvironmentVariableA(name, value);
+}
+
+ScopedEnvironment::~ScopedEnvironment()
+{
+    ::SetEnvironmentVariableA(name_.c_str(), old_ ? old_->c_str() : nullptr);
 }
 
 void IdleFor(DWORD milliseconds) { ::Sleep(milliseconds); }

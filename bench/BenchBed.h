@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,7 +72,11 @@ public:
     MonitorRun(const MonitorRun&) = delete;
     MonitorRun& operator=(const MonitorRun&) = delete;
 
-    bool Start();
+    // winedebug: WINEDEBUG for the monitor alone (the halt before it
+    // starts is not traced).
+    bool Start(const char* winedebug = nullptr);
+    // Halts it (and any other instance) now.
+    bool Stop();
     bool IsRunning() const { return process_.IsRunning(); }
     HANDLE Handle() const { return process_.Handle(); }
     DWORD Id() const { return process_.Id(); }
@@ -82,27 +87,52 @@ private:
     HWND window_ = nullptr;
 };
 
-// The baseline program, started with a tag that makes its command line
-// unique; closed when the object goes.
-class BaselineRun {
+// One of the programs the monitor is set against (bench/TimerProgramProtocol.h),
+// from the bench folder of the build under test, so that each leg compares
+// the monitor with programs built like it. Started with a tag that makes
+// its command line unique; closed when the object goes.
+class TimerProgramRun {
 public:
-    BaselineRun() = default;
-    ~BaselineRun();
-    BaselineRun(const BaselineRun&) = delete;
-    BaselineRun& operator=(const BaselineRun&) = delete;
+    TimerProgramRun(const char* program, const char* windowClass);
+    ~TimerProgramRun();
+    TimerProgramRun(const TimerProgramRun&) = delete;
+    TimerProgramRun& operator=(const TimerProgramRun&) = delete;
 
-    bool Start();
+    // extraArguments follow the tag.
+    bool Start(const std::string& extraArguments = "");
     HANDLE Handle() const { return process_.Handle(); }
+    DWORD Id() const { return process_.Id(); }
     const std::string& Path() const { return path_; }
     const std::string& Arguments() const { return arguments_; }
-    // Its own count of timer calls, or -1 when it does not answer.
+    // The exit code once it has ended (it ends at once on a bad start).
+    std::optional<DWORD> ExitCode() const { return process_.WaitExit(0); }
+    // Its answer to a request, or -1 when it does not answer.
+    long Ask(UINT request) const;
+    // Its own count of timer calls, or -1.
     long Ticks() const;
 
 private:
+    std::string program_;
+    std::string windowClass_;
     testsupport::ChildProcess process_;
     std::string path_;
     std::string arguments_;
     HWND window_ = nullptr;
+};
+
+// Sets an environment variable of this process for the programs it starts
+// while the object lives (Wine hands WINEDEBUG on to the Linux side of a
+// started program); the old value comes back when it goes.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const char* value);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> old_;
 };
 
 // Runs the given milliseconds without pumping or polling, so that the

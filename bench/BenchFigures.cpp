@@ -1,6 +1,7 @@
 #include "bench/BenchFigures.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <numeric>
 #include <set>
@@ -169,6 +170,38 @@ std::string CommandLineText(const std::string& raw)
     std::replace(text.begin(), text.end(), '\0', ' ');
     const size_t last = text.find_last_not_of(' ');
     return last == std::string::npos ? std::string() : text.substr(0, last + 1);
+}
+
+std::map<std::string, unsigned long long> ResidentKiBByMapping(const std::string& smaps)
+{
+    std::map<std::string, unsigned long long> resident;
+    std::istringstream lines(smaps);
+    std::string line;
+    std::string current;
+    while (std::getline(lines, line)) {
+        // A mapping's head: "<start>-<end> <perms> <offset> <dev> <inode> [path]".
+        std::istringstream fields(line);
+        std::string range, perms, offset, device, inode, path;
+        fields >> range >> perms >> offset >> device >> inode;
+        if (range.find('-') != std::string::npos && !inode.empty() &&
+            std::isdigit(static_cast<unsigned char>(inode[0]))) {
+            std::getline(fields >> std::ws, path);
+            if (path.empty() || path[0] == '[') {
+                current = "(anonymous)";
+            } else {
+                const size_t slash = path.find_last_of('/');
+                current = slash == std::string::npos ? path : path.substr(slash + 1);
+                std::transform(current.begin(), current.end(), current.begin(), [](char c) {
+                    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                });
+            }
+            continue;
+        }
+        if (line.rfind("Rss:", 0) == 0 && !current.empty()) {
+            resident[current] += std::strtoull(line.c_str() + 4, nullptr, 10);
+        }
+    }
+    return resident;
 }
 
 RegistryOpenCount CountRegistryOpens(const std::string& trace, DWORD processId,

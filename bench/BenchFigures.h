@@ -46,6 +46,11 @@ std::optional<StatIdentity> ParseStatIdentity(const std::string& text);
 // dropped (Wine pads the argument area it rewrites).
 std::string CommandLineText(const std::string& raw);
 
+// Resident memory of a Linux process by what is mapped (/proc/<pid>/smaps):
+// KiB per mapped file (by its file name, lower case) and "(anonymous)" for
+// mappings of no file (heaps, stacks, Wine's own reservations).
+std::map<std::string, unsigned long long> ResidentKiBByMapping(const std::string& smaps);
+
 // ---- Wine registry trace (WINEDEBUG=+pid,trace+reg) ----
 
 // Key opens of one process per tick. A tick begins with the open of the

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "bench/BenchFigures.h"
+#include "bench/BenchResult.h"
 #include "bench/Report.h"
 
 namespace bench {
@@ -93,6 +94,33 @@ std::string Trace()
     trace += OpenLine("01e8", kUninstall);  // the last tick, cut off by the window
     trace += OpenLine("01e8", "Software\\\\InterVideo\\\\DVD8");
     return trace;
+}
+
+// What the bench attributes the monitor's memory to; the monitor's and the
+// baseline's maps are set side by side.
+TEST(ProcParsingTest, ResidentMemoryIsSummedByMappedFileAndTheRestIsAnonymous)
+{
+    const std::string smaps =
+        "7b000000-7b010000 r--p 00000000 fd:01 1234    /usr/lib/wine/x86_64-windows/Shell32.dll\n"
+        "Size:                 64 kB\n"
+        "Rss:                  40 kB\n"
+        "7b010000-7b020000 r-xp 00010000 fd:01 1234    /usr/lib/wine/x86_64-windows/Shell32.dll\n"
+        "Rss:                  24 kB\n"
+        "00340000-00440000 rw-p 00000000 00:00 0 \n"
+        "Rss:                 100 kB\n"
+        "Anonymous:           100 kB\n"
+        "7ffc0000-7ffc1000 rw-p 00000000 00:00 0       [stack]\n"
+        "Rss:                   8 kB\n"
+        "VmFlags: rd wr mr mw me gd ac\n";
+    const auto monitor = ResidentKiBByMapping(smaps);
+    EXPECT_EQ((std::map<std::string, unsigned long long>{{"(anonymous)", 108}, {"shell32.dll", 64}}),
+              monitor);
+    const std::map<std::string, unsigned long long> baseline = {{"(anonymous)", 100},
+                                                                {"user32.dll", 300}};
+    const std::vector<std::pair<std::string, long long>> beyond = {{"shell32.dll", 64},
+                                                                   {"(anonymous)", 8}};
+    EXPECT_EQ(beyond, ResidentDifference(monitor, baseline, 1));
+    EXPECT_EQ(1u, ResidentDifference(monitor, baseline, 64).size());
 }
 
 TEST(RegistryTraceTest, OpensOfOneProcessAreCountedPerCompleteTick)
@@ -199,18 +227,6 @@ TEST(StormSummaryTest, EachKindOfFaultFailsTheStorm)
     StormRound left = clean;
     left.leftBehind = 2;
     EXPECT_EQ(2u, SummariseStorm({left, clean}).processesLeft);
-}
-
-TEST(JsonWriterTest, NestedObjectsArraysAndEscapes)
-{
-    JsonWriter json;
-    json.BeginObject().String("path", "Z:\\a \"b\"\n").Integer("n", -3);
-    json.BeginArray("list").Number(nullptr, 0.5).Bool(nullptr, true).EndArray();
-    json.BeginObject("empty").EndObject().Null("none").EndObject();
-    EXPECT_EQ(
-        "{\n  \"path\": \"Z:\\\\a \\\"b\\\"\\n\",\n  \"n\": -3,\n  \"list\": [\n    0.5,\n    true\n  ],"
-        "\n  \"empty\": {},\n  \"none\": null\n}",
-        json.Text());
 }
 
 }  // namespace

@@ -2,9 +2,9 @@
 // real Tavrel.exe in this Wine prefix, prints its table and writes its
 // JSON object.
 //
-// Usage: BenchDriver.exe bench|registry|soak|storm [--json <file>]
-//            [--registry-figures <file>] [--trace <file>] [--ticks <n>]
-//            [--changes <n>] [--rounds <n>] [--seed <n>]
+// Usage: BenchDriver.exe registry|calls|bench|soak|storm [--json <file>]
+//            [--registry-figures <file>] [--trace <file>] [--tick-calls <file>]
+//            [--ticks <n>] [--changes <n>] [--rounds <n>] [--seed <n>]
 #include <windows.h>
 
 #include <cstdio>
@@ -18,9 +18,9 @@ namespace {
 void Usage()
 {
     std::printf(
-        "usage: BenchDriver.exe bench|registry|soak|storm [--json <file>]\n"
-        "           [--registry-figures <file>] [--trace <file>] [--ticks <n>]\n"
-        "           [--changes <n>] [--rounds <n>] [--seed <n>]\n");
+        "usage: BenchDriver.exe registry|calls|bench|soak|storm [--json <file>]\n"
+        "           [--registry-figures <file>] [--trace <file>] [--tick-calls <file>]\n"
+        "           [--ticks <n>] [--changes <n>] [--rounds <n>] [--seed <n>]\n");
 }
 
 }  // namespace
@@ -42,6 +42,8 @@ int main(int argc, char** argv)
             options.registryFigures = value;
         } else if (name == "--trace") {
             options.tracePath = value;
+        } else if (name == "--tick-calls") {
+            options.tickCalls = value;
         } else if (name == "--ticks") {
             options.ticks = std::atoi(value.c_str());
         } else if (name == "--changes") {
@@ -63,6 +65,9 @@ int main(int argc, char** argv)
     }
     if (phase == "registry") {
         return bench::RunRegistryPhase(options);
+    }
+    if (phase == "calls") {
+        return bench::RunCallsPhase(options);
     }
     if (phase == "soak") {
         return bench::RunSoakPhase(options);

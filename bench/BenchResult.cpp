@@ -1,10 +1,14 @@
 #include "bench/BenchResult.h"
 
+#include <algorithm>
+
 #include "bench/Report.h"
 
 namespace bench {
 
 namespace {
+
+constexpr long long kShownResidentKiB = 64;
 
 std::string Ms(const std::optional<double>& value, int decimals = 3)
 {
@@ -12,15 +16,6 @@ std::string Ms(const std::optional<double>& value, int decimals = 3)
 }
 
 std::string MiB(unsigned long long bytes) { return Fixed(bytes / 1048576.0, 2) + " MiB"; }
-
-void Optional(JsonWriter& json, const char* key, const std::optional<double>& value)
-{
-    if (value) {
-        json.Number(key, *value);
-    } else {
-        json.Null(key);
-    }
-}
 
 size_t Keys(const HandleFigures& figures)
 {
@@ -34,40 +29,56 @@ std::string HandleSource(const HandleFigures& figures)
                                       : "system handle list (GetProcessHandleCount answered 0)";
 }
 
-void SpreadJson(JsonWriter& json, const char* key, const Spread& spread)
+Json SpreadJson(const Spread& spread)
 {
-    json.BeginObject(key);
-    json.Integer("count", static_cast<long long>(spread.count));
-    json.Number("median", spread.median).Number("min", spread.min);
-    json.Number("max", spread.max).Number("mean", spread.mean);
-    json.EndObject();
+    return Json{{"count", spread.count}, {"median", spread.median}, {"min", spread.min},
+                {"max", spread.max}, {"mean", spread.mean}};
+}
+
+std::string MemoryCell(const std::optional<MemoryFigures>& memory,
+                       unsigned long long MemoryFigures::*field)
+{
+    return memory ? MiB((*memory).*field) : "n/a";
+}
+
+Json MemoryJson(const std::optional<MemoryFigures>& memory)
+{
+    if (!memory) {
+        return Json();
+    }
+    return Json{{"private_bytes", memory->privateBytes},
+                {"working_set_bytes", memory->workingSet},
+                {"peak_working_set_bytes", memory->peakWorkingSet},
+                {"private_source", memory->privateSource}};
+}
+
+std::optional<double> Ratio(const std::optional<double>& a, const std::optional<double>& b)
+{
+    return a && b && *b > 0 ? std::optional<double>(*a / *b) : std::nullopt;
 }
 
 }  // namespace
 
-std::optional<double> BenchResult::MonitorPerTick() const
+std::optional<double> ProgramCpu::PerTick() const
 {
-    return monitorMs ? std::optional<double>(PerTick(*monitorMs, monitorTicks)) : std::nullopt;
+    return ms ? std::optional<double>(bench::PerTick(*ms, ticks)) : std::nullopt;
 }
 
-std::optional<double> BenchResult::BaselinePerTick() const
+std::optional<double> BenchResult::RatioToReplay() const
 {
-    return baselineMs ? std::optional<double>(PerTick(*baselineMs, baselineTicks)) : std::nullopt;
+    return Ratio(monitor.PerTick(), replay.PerTick());
 }
 
-std::optional<double> BenchResult::OwnCostPerTick() const
+std::optional<double> BenchResult::DifferenceToReplayUs() const
 {
-    const auto monitor = MonitorPerTick();
-    const auto baseline = BaselinePerTick();
-    return monitor && baseline ? std::optional<double>(*monitor - *baseline) : std::nullopt;
+    const auto m = monitor.PerTick();
+    const auto r = replay.PerTick();
+    return m && r ? std::optional<double>((*m - *r) * 1000) : std::nullopt;
 }
 
-std::optional<double> BenchResult::Ratio() const
+std::optional<double> BenchResult::RatioToBaseline() const
 {
-    const auto monitor = MonitorPerTick();
-    const auto baseline = BaselinePerTick();
-    return monitor && baseline && *baseline > 0 ? std::optional<double>(*monitor / *baseline)
-                                                : std::nullopt;
+    return Ratio(monitor.PerTick(), baseline.PerTick());
 }
 
 std::optional<double> BenchResult::ServerCausedPerTick() const
@@ -78,10 +89,46 @@ std::optional<double> BenchResult::ServerCausedPerTick() const
                : std::nullopt;
 }
 
-bool BenchResult::CostMet() const
+bool BenchResult::RatioMet() const
 {
-    const auto cost = OwnCostPerTick();
-    return cost && *cost < kTickCostTargetMs;
+    const auto ratio = RatioToReplay();
+    return ratio && *ratio <= kReplayRatioTarget;
+}
+
+bool BenchResult::ReplayFaithful() const
+{
+    // It ticked through the window, and every call came back as the
+    // monitor's did.
+    return replayCallsPerTick > 0 && replayMismatches == 0 && replay.ticks >= monitorTicks - 2;
+}
+
+std::vector<std::pair<std::string, long long>> ResidentDifference(
+    const std::map<std::string, unsigned long long>& monitor,
+    const std::map<std::string, unsigned long long>& baseline, long long minimumKiB)
+{
+    std::vector<std::pair<std::string, long long>> difference;
+    for (const auto& mapping : monitor) {
+        const auto other = baseline.find(mapping.first);
+        const long long more = static_cast<long long>(mapping.second) -
+                               (other == baseline.end() ? 0LL : static_cast<long long>(other->second));
+        if (more >= minimumKiB) {
+            difference.emplace_back(mapping.first, more);
+        }
+    }
+    std::sort(difference.begin(), difference.end(),
+              [](const auto& a, const auto& b) { return a.second > b.second; });
+    return difference;
+}
+
+bool WithinAllowance(const MemoryFigures& a, const MemoryFigures& b)
+{
+    return a.privateBytes <= b.privateBytes + kMemoryAllowanceBytes &&
+           a.workingSet <= b.workingSet + kMemoryAllowanceBytes;
+}
+
+bool BenchResult::MemoryMet() const
+{
+    return monitorMemory && baselineMemory && WithinAllowance(*monitorMemory, *baselineMemory);
 }
 
 bool BenchResult::LatencyComplete() const
@@ -100,37 +147,66 @@ std::string BenchTable(const BenchResult& r)
 {
     Table table("Tavrel.exe benchmark (" + r.platform + ")");
     table.Section("CPU per tick, steady window of " + Fixed(r.monitorTicks, 1) +
-                  " ticks (the baseline counted " + Fixed(r.baselineTicks, 0) + ")");
-    table.Row("monitor", Ms(r.MonitorPerTick()), "total " + Ms(r.monitorMs, 1));
-    table.Row("baseline (1000 ms timer only)", Ms(r.BaselinePerTick()),
-              "total " + Ms(r.baselineMs, 1));
-    table.Row("ratio monitor / baseline", r.Ratio() ? Fixed(*r.Ratio(), 1) : "n/a");
-    table.Row("tick's own cost (monitor - baseline)", Ms(r.OwnCostPerTick()),
-              std::string("target < 1 ms: ") + (r.CostMet() ? "met" : "NOT MET"));
-    if (r.replay.rounds > 0) {
-        table.Row("  of it: the tick's window searches", Ms(r.replay.cpuMsPerRound),
-                  std::to_string(r.replay.searches) + " FindWindowA, replayed " +
-                      std::to_string(r.replay.rounds) + " times by the driver");
-        table.Row("  of it: the title searches alone", Ms(r.replay.titleCpuMsPerRound),
-                  std::to_string(r.replay.titleSearches) +
-                      " searches that compare every window's title");
-    }
+                  " ticks, the three programs side by side");
+    table.Row("monitor", Ms(r.monitor.PerTick()), "total " + Ms(r.monitor.ms, 1));
+    table.Row("replay of its tick's platform calls", Ms(r.replay.PerTick()),
+              "total " + Ms(r.replay.ms, 1) + ", " + std::to_string(r.replayCallsPerTick) +
+                  " calls a tick, " + Fixed(r.replay.ticks, 0) + " ticks counted");
+    table.Row("baseline (1000 ms timer only)", Ms(r.baseline.PerTick()),
+              "total " + Ms(r.baseline.ms, 1) + ", " + Fixed(r.baseline.ticks, 0) +
+                  " ticks counted");
+    table.Row("ratio monitor / replay", r.RatioToReplay() ? Fixed(*r.RatioToReplay(), 3) : "n/a",
+              "target <= " + Fixed(kReplayRatioTarget, 2) + ": " + (r.RatioMet() ? "met" : "NOT MET"));
+    table.Row("difference monitor - replay",
+              r.DifferenceToReplayUs() ? Fixed(*r.DifferenceToReplayUs(), 0) + " us" : "n/a",
+              "the monitor's own logic per tick");
+    table.Row("ratio monitor / baseline", r.RatioToBaseline() ? Fixed(*r.RatioToBaseline(), 1) : "n/a",
+              "what the platform's calls cost beside an empty timer");
+    table.Row("replay results unlike the monitor's",
+              r.replayMismatches >= 0 ? std::to_string(r.replayMismatches) : "no answer",
+              r.ReplayFaithful() ? "faithful" : "NOT FAITHFUL");
     if (r.ServerCausedPerTick()) {
-        table.Row("wineserver work caused per tick", Ms(r.ServerCausedPerTick()),
+        table.Row("wineserver work caused per monitor tick", Ms(r.ServerCausedPerTick()),
                   Ms(r.serverRunningMsPerS) + "/s ticking, " + Ms(r.serverPausedMsPerS) +
-                      "/s paused (all processes of the prefix)");
+                      "/s monitor paused (all processes of the prefix)");
     }
     table.Row("source", "", r.cpuSource);
     if (r.processTimesAreCallersOwn) {
         table.Row("GetProcessTimes(monitor)", "unusable", "answered the driver's own times (Wine)");
     }
-    table.Section("Memory of the monitor, at the end");
-    table.Row("peak working set", r.memory ? MiB(r.memory->peakWorkingSet) : "n/a",
-              r.memory ? std::to_string(r.memory->peakWorkingSet) + " bytes" : "");
-    table.Row("private bytes", r.memory ? MiB(r.memory->privateBytes) : "n/a",
-              r.memory ? std::to_string(r.memory->privateBytes) + " bytes, from " +
-                             r.memory->privateSource
-                       : "");
+    table.Section("Memory at the end: monitor / baseline / replay");
+    const auto row = [&](const char* name, unsigned long long MemoryFigures::*field) {
+        table.Row(name, MemoryCell(r.monitorMemory, field),
+                  "baseline " + MemoryCell(r.baselineMemory, field) + ", replay " +
+                      MemoryCell(r.replayMemory, field));
+    };
+    row("private bytes", &MemoryFigures::privateBytes);
+    row("working set", &MemoryFigures::workingSet);
+    row("peak working set", &MemoryFigures::peakWorkingSet);
+    table.Row("threads", std::to_string(r.monitorThreads),
+              "baseline " + std::to_string(r.baselineThreads) + ", replay " +
+                  std::to_string(r.replayThreads));
+    table.Row("monitor <= baseline + 1 MiB", r.MemoryMet() ? "met" : "NOT MET",
+              "private bytes and working set; private bytes from " +
+                  (r.monitorMemory ? r.monitorMemory->privateSource : std::string("n/a")));
+    unsigned long long extraImages = 0;
+    for (const ModuleFigure& module : r.monitorOnlyModules) {
+        extraImages += module.imageBytes;
+    }
+    if (!r.monitorOnlyModules.empty()) {
+        table.Row("modules only the monitor loads", std::to_string(r.monitorOnlyModules.size()),
+                  MiB(extraImages) + " of images");
+        for (const ModuleFigure& module : r.monitorOnlyModules) {
+            table.Row("  " + module.name, MiB(module.imageBytes));
+        }
+    }
+    if (!r.monitorResidentKiB.empty()) {
+        table.Row("resident beyond the baseline", "", "by mapping, Linux smaps; at least 64 KiB more");
+        for (const auto& mapping :
+             ResidentDifference(r.monitorResidentKiB, r.baselineResidentKiB, kShownResidentKiB)) {
+            table.Row("  " + mapping.first, std::to_string(mapping.second) + " KiB");
+        }
+    }
     const Spread latency = SpreadOf(r.latency.latencies);
     const Spread phases = SpreadOf(r.latency.phases);
     table.Section("Latency: change of the tracked window -> event recorded by the service stand-in");
@@ -179,116 +255,131 @@ std::string BenchTable(const BenchResult& r)
     }
     table.Section("Verdict");
     table.Row("targets and checks", r.Passed() ? "PASS" : "FAIL",
-              std::string("cost ") + (r.CostMet() ? "met" : "not met") + ", latency run " +
+              std::string("ratio ") + (r.RatioMet() ? "met" : "NOT MET") + ", replay " +
+                  (r.ReplayFaithful() ? "faithful" : "NOT FAITHFUL") + ", memory " +
+                  (r.MemoryMet() ? "met" : "NOT MET") + ", latency run " +
                   (r.LatencyComplete() ? "complete" : "incomplete") + ", steady state " +
                   (r.SteadyClean() ? "unchanged" : "CHANGED") + ", monitor " +
                   (r.monitorAlive ? "alive" : "GONE"));
     return table.Text();
 }
 
-std::string BenchJson(const BenchResult& r)
+Json BenchJson(const BenchResult& r)
 {
-    JsonWriter json;
-    json.BeginObject();
-    json.String("platform", r.platform).Integer("seed", r.seed);
-    json.BeginObject("cpu_per_tick");
-    json.String("source", r.cpuSource);
-    json.Bool("get_process_times_answers_callers_own", r.processTimesAreCallersOwn);
-    json.Number("window_ms", r.windowMs).Number("monitor_ticks", r.monitorTicks);
-    json.Number("baseline_ticks_counted", r.baselineTicks);
-    Optional(json, "monitor_total_ms", r.monitorMs);
-    Optional(json, "baseline_total_ms", r.baselineMs);
-    Optional(json, "monitor_coarse_total_ms", r.monitorCoarseMs);
-    Optional(json, "baseline_coarse_total_ms", r.baselineCoarseMs);
-    Optional(json, "monitor_ms", r.MonitorPerTick());
-    Optional(json, "baseline_ms", r.BaselinePerTick());
-    Optional(json, "ratio", r.Ratio());
-    Optional(json, "tick_own_cost_ms", r.OwnCostPerTick());
-    json.Number("target_ms", kTickCostTargetMs).Bool("target_met", r.CostMet());
-    json.BeginObject("window_search_replay");
-    json.Integer("rounds", r.replay.rounds);
-    json.Integer("searches", static_cast<long long>(r.replay.searches));
-    json.Integer("title_searches", static_cast<long long>(r.replay.titleSearches));
-    json.Number("cpu_ms", r.replay.cpuMsPerRound).Number("wall_ms", r.replay.wallMsPerRound);
-    json.Number("title_cpu_ms", r.replay.titleCpuMsPerRound);
-    json.EndObject();
-    json.BeginObject("wineserver");
-    Optional(json, "running_ms_per_s", r.serverRunningMsPerS);
-    Optional(json, "paused_ms_per_s", r.serverPausedMsPerS);
-    Optional(json, "caused_per_tick_ms", r.ServerCausedPerTick());
-    Optional(json, "monitor_ms_while_paused", r.monitorMsWhilePaused);
-    json.EndObject();
-    json.EndObject();
-
-    json.BeginObject("memory");
-    if (r.memory) {
-        json.Integer("peak_working_set_bytes", static_cast<long long>(r.memory->peakWorkingSet));
-        json.Integer("private_bytes", static_cast<long long>(r.memory->privateBytes));
-        json.String("private_source", r.memory->privateSource);
+    const auto cpu = [](const ProgramCpu& program) {
+        return Json{{"total_ms", OrNull(program.ms)},
+                    {"coarse_total_ms", OrNull(program.coarseMs)},
+                    {"ticks", program.ticks},
+                    {"per_tick_ms", OrNull(program.PerTick())}};
+    };
+    Json slices = Json::array();
+    for (const CpuSlice& slice : r.slices) {
+        slices.push_back(Json{{"end_s", slice.endS},
+                              {"monitor_ms", OrNull(slice.monitorMs)},
+                              {"replay_ms", OrNull(slice.replayMs)},
+                              {"baseline_ms", OrNull(slice.baselineMs)}});
     }
-    json.EndObject();
-
+    Json modules = Json::array();
+    for (const ModuleFigure& module : r.monitorOnlyModules) {
+        modules.push_back(Json{{"name", module.name}, {"image_bytes", module.imageBytes}});
+    }
     const Spread latency = SpreadOf(r.latency.latencies);
     const Spread phases = SpreadOf(r.latency.phases);
-    json.BeginObject("latency_ms");
-    json.Integer("changes", r.latency.changes);
-    json.Integer("measured", static_cast<long long>(latency.count));
-    json.Number("median", latency.median).Number("max", latency.max);
-    json.Number("min", latency.min).Number("mean", latency.mean);
-    json.Number("phase_min", phases.min).Number("phase_max", phases.max);
-    json.Integer("missed", static_cast<long long>(r.latency.missed));
-    json.Integer("wrong_values", static_cast<long long>(r.latency.wrongValues));
-    json.Integer("extra_events", static_cast<long long>(r.latency.extraEvents));
-    json.BeginArray("samples");
-    for (double value : r.latency.latencies) {
-        json.Number(nullptr, value);
-    }
-    json.EndArray();
-    json.EndObject();
-
-    json.BeginObject("per_tick_steady");
-    if (r.registry) {
-        json.BeginObject("registry_opens");
-        json.Integer("ticks", static_cast<long long>(r.registry->steadyTicks));
-        SpreadJson(json, "per_tick", r.registry->perTick);
-        json.BeginObject("by_key");
-        for (const auto& key : r.registry->perKey) {
-            json.Number(key.first.c_str(), key.second);
-        }
-        json.EndObject();
-        json.Integer("trace_check_seen", static_cast<long long>(r.registry->checkSeen));
-        json.Integer("trace_check_made", static_cast<long long>(r.registry->checkMade));
-        json.EndObject();
-    } else {
-        json.Null("registry_opens");
-    }
-    json.Number("driver_calls", PerTick(r.steadyDriverCalls, r.monitorTicks));
-    json.Number("com_objects_created", PerTick(r.steadyObjectsCreated, r.monitorTicks));
-    json.Integer("events", static_cast<long long>(r.steadyEvents));
-    json.Integer("handles_start", static_cast<long long>(r.handlesStart.Count()));
-    json.Integer("handles_end", static_cast<long long>(r.handlesEnd.Count()));
-    json.Integer("keys_start", static_cast<long long>(Keys(r.handlesStart)));
-    json.Integer("keys_end", static_cast<long long>(Keys(r.handlesEnd)));
-    json.Integer("gdi_start", static_cast<long long>(r.guiStart.gdiObjects));
-    json.Integer("gdi_end", static_cast<long long>(r.guiEnd.gdiObjects));
-    json.Integer("user_start", static_cast<long long>(r.guiStart.userObjects));
-    json.Integer("user_end", static_cast<long long>(r.guiEnd.userObjects));
-    json.String("handle_source", HandleSource(r.handlesStart));
-    json.String("gdi_source", r.guiStart.gdiSource).String("user_source", r.guiStart.userSource);
-    json.EndObject();
-
     const double reported = static_cast<double>(latency.count);
-    json.BeginObject("per_reported_change");
-    json.Number("driver_calls", PerTick(r.latency.driverCalls, reported));
-    json.Number("com_objects_created", PerTick(r.latency.objectsCreated, reported));
-    if (r.registry) {
-        SpreadJson(json, "registry_opens", r.registry->perReportTick);
+
+    Json json;
+    json["platform"] = r.platform;
+    json["seed"] = r.seed;
+    json["cpu_per_tick"] = Json{
+        {"source", r.cpuSource},
+        {"get_process_times_answers_callers_own", r.processTimesAreCallersOwn},
+        {"window_ms", r.windowMs},
+        {"monitor_ticks", r.monitorTicks},
+        {"monitor", cpu(r.monitor)},
+        {"replay", cpu(r.replay)},
+        {"baseline", cpu(r.baseline)},
+        {"ratio_monitor_to_replay", OrNull(r.RatioToReplay())},
+        {"difference_monitor_minus_replay_us", OrNull(r.DifferenceToReplayUs())},
+        {"ratio_monitor_to_baseline", OrNull(r.RatioToBaseline())},
+        {"ratio_target", kReplayRatioTarget},
+        {"ratio_met", r.RatioMet()},
+        {"replay_calls_per_tick", r.replayCallsPerTick},
+        {"replay_result_mismatches", r.replayMismatches},
+        {"replay_faithful", r.ReplayFaithful()},
+        {"slices", slices},
+        {"wineserver",
+         Json{{"running_ms_per_s", OrNull(r.serverRunningMsPerS)},
+              {"paused_ms_per_s", OrNull(r.serverPausedMsPerS)},
+              {"caused_per_tick_ms", OrNull(r.ServerCausedPerTick())},
+              {"monitor_ms_while_paused", OrNull(r.monitorMsWhilePaused)}}},
+    };
+    Json resident = Json::object();
+    for (const auto& mapping : ResidentDifference(r.monitorResidentKiB, r.baselineResidentKiB, 1)) {
+        resident[mapping.first] = mapping.second;
     }
-    json.EndObject();
-    json.Bool("monitor_alive_at_end", r.monitorAlive);
-    json.Bool("passed", r.Passed());
-    json.EndObject();
-    return json.Text() + "\n";
+    json["memory"] = Json{{"monitor", MemoryJson(r.monitorMemory)},
+                          {"baseline", MemoryJson(r.baselineMemory)},
+                          {"replay", MemoryJson(r.replayMemory)},
+                          {"threads",
+                           Json{{"monitor", r.monitorThreads},
+                                {"baseline", r.baselineThreads},
+                                {"replay", r.replayThreads}}},
+                          {"allowance_bytes", kMemoryAllowanceBytes},
+                          {"target_met", r.MemoryMet()},
+                          {"monitor_only_modules", modules},
+                          {"resident_kib_beyond_baseline_by_mapping", resident}};
+    Json samples = r.latency.latencies;
+    json["latency_ms"] = Json{{"changes", r.latency.changes},
+                              {"measured", latency.count},
+                              {"median", latency.median},
+                              {"max", latency.max},
+                              {"min", latency.min},
+                              {"mean", latency.mean},
+                              {"phase_min", phases.min},
+                              {"phase_max", phases.max},
+                              {"missed", r.latency.missed},
+                              {"wrong_values", r.latency.wrongValues},
+                              {"extra_events", r.latency.extraEvents},
+                              {"samples", samples}};
+    Json steady;
+    if (r.registry) {
+        Json byKey = Json::object();
+        for (const auto& key : r.registry->perKey) {
+            byKey[key.first] = key.second;
+        }
+        steady["registry_opens"] = Json{{"ticks", r.registry->steadyTicks},
+                                        {"per_tick", SpreadJson(r.registry->perTick)},
+                                        {"by_key", byKey},
+                                        {"trace_check_seen", r.registry->checkSeen},
+                                        {"trace_check_made", r.registry->checkMade}};
+    } else {
+        steady["registry_opens"] = nullptr;
+    }
+    steady["driver_calls"] = PerTick(r.steadyDriverCalls, r.monitorTicks);
+    steady["com_objects_created"] = PerTick(r.steadyObjectsCreated, r.monitorTicks);
+    steady["events"] = r.steadyEvents;
+    steady["handles_start"] = r.handlesStart.Count();
+    steady["handles_end"] = r.handlesEnd.Count();
+    steady["keys_start"] = Keys(r.handlesStart);
+    steady["keys_end"] = Keys(r.handlesEnd);
+    steady["gdi_start"] = r.guiStart.gdiObjects;
+    steady["gdi_end"] = r.guiEnd.gdiObjects;
+    steady["user_start"] = r.guiStart.userObjects;
+    steady["user_end"] = r.guiEnd.userObjects;
+    steady["handle_source"] = HandleSource(r.handlesStart);
+    steady["gdi_source"] = r.guiStart.gdiSource;
+    steady["user_source"] = r.guiStart.userSource;
+    json["per_tick_steady"] = steady;
+    Json perChange;
+    perChange["driver_calls"] = PerTick(r.latency.driverCalls, reported);
+    perChange["com_objects_created"] = PerTick(r.latency.objectsCreated, reported);
+    if (r.registry) {
+        perChange["registry_opens"] = SpreadJson(r.registry->perReportTick);
+    }
+    json["per_reported_change"] = perChange;
+    json["monitor_alive_at_end"] = r.monitorAlive;
+    json["passed"] = r.Passed();
+    return json;
 }
 
 }  // namespace bench

@@ -8,13 +8,25 @@
 namespace bench {
 namespace {
 
+MemoryFigures Memory(unsigned long long privateMiB, unsigned long long workingSetMiB)
+{
+    MemoryFigures memory;
+    memory.privateBytes = privateMiB << 20;
+    memory.workingSet = workingSetMiB << 20;
+    return memory;
+}
+
 BenchResult Passing()
 {
     BenchResult result;
     result.monitorTicks = 150;
-    result.baselineTicks = 150;
-    result.monitorMs = 90;   // 0.6 ms per tick
-    result.baselineMs = 30;  // 0.2 ms per tick
+    result.monitor = {90.0, std::nullopt, 150};  // 0.6 ms per tick
+    result.replay = {84.0, std::nullopt, 150};   // 0.56 ms per tick
+    result.baseline = {30.0, std::nullopt, 149};
+    result.replayCallsPerTick = 29;
+    result.replayMismatches = 0;
+    result.monitorMemory = Memory(5, 12);
+    result.baselineMemory = Memory(4, 11);
     result.handlesStart.reportedCount = 40;
     result.handlesEnd.reportedCount = 40;
     result.latency.changes = 24;
@@ -23,20 +35,21 @@ BenchResult Passing()
     return result;
 }
 
-TEST(BenchResultTest, PerTickFiguresAreTheWindowsTotalsOverItsTicks)
+TEST(BenchResultTest, TheMonitorIsSetAgainstTheReplayAndTheBaselineWithinOneRun)
 {
     BenchResult result = Passing();
-    EXPECT_DOUBLE_EQ(0.6, *result.MonitorPerTick());
-    EXPECT_DOUBLE_EQ(0.2, *result.BaselinePerTick());
-    EXPECT_NEAR(0.4, *result.OwnCostPerTick(), 1e-12);
-    EXPECT_DOUBLE_EQ(3.0, *result.Ratio());
+    EXPECT_DOUBLE_EQ(0.6, *result.monitor.PerTick());
+    EXPECT_DOUBLE_EQ(0.56, *result.replay.PerTick());
+    EXPECT_NEAR(90.0 / 84.0, *result.RatioToReplay(), 1e-12);
+    EXPECT_NEAR(40.0, *result.DifferenceToReplayUs(), 1e-9);
+    EXPECT_NEAR(0.6 / (30.0 / 149), *result.RatioToBaseline(), 1e-12);
     EXPECT_FALSE(result.ServerCausedPerTick().has_value());
     result.serverRunningMsPerS = 6.0;
     result.serverPausedMsPerS = 2.5;
     EXPECT_DOUBLE_EQ(3.5, *result.ServerCausedPerTick());
-    result.baselineMs.reset();
-    EXPECT_FALSE(result.OwnCostPerTick().has_value());
-    EXPECT_FALSE(result.CostMet()) << "no figure is no pass";
+    result.replay.ms.reset();
+    EXPECT_FALSE(result.DifferenceToReplayUs().has_value());
+    EXPECT_FALSE(result.RatioMet()) << "no figure is no pass";
 }
 
 TEST(BenchResultTest, EachMissedTargetOrCheckFailsTheBench)
@@ -46,7 +59,13 @@ TEST(BenchResultTest, EachMissedTargetOrCheckFailsTheBench)
         const char* fault;
         void (*spoil)(BenchResult&);
     } faults[] = {
-        {"tick costs 1 ms", [](BenchResult& r) { r.monitorMs = 180; }},
+        {"monitor 11 % above the replay", [](BenchResult& r) { r.monitor.ms = 84.0 * 1.11; }},
+        {"replay result unlike the monitor's", [](BenchResult& r) { r.replayMismatches = 1; }},
+        {"replay did not answer", [](BenchResult& r) { r.replayMismatches = -1; }},
+        {"replay stopped ticking", [](BenchResult& r) { r.replay.ticks = 100; }},
+        {"private bytes 1 MiB + 1 above", [](BenchResult& r) { r.monitorMemory->privateBytes = (5 << 20) + 1; }},
+        {"working set 2 MiB above", [](BenchResult& r) { r.monitorMemory = Memory(5, 13); }},
+        {"no baseline memory", [](BenchResult& r) { r.baselineMemory.reset(); }},
         {"too few latencies", [](BenchResult& r) { r.latency.latencies.resize(19); }},
         {"a wrong value", [](BenchResult& r) { r.latency.wrongValues = 1; }},
         {"an extra event", [](BenchResult& r) { r.latency.extraEvents = 1; }},
@@ -61,6 +80,11 @@ TEST(BenchResultTest, EachMissedTargetOrCheckFailsTheBench)
         fault.spoil(result);
         EXPECT_FALSE(result.Passed()) << fault.fault;
     }
+    BenchResult edge = Passing();
+    edge.monitor.ms = 84.0 * 1.10;
+    edge.monitorMemory = Memory(5, 12);
+    edge.baselineMemory = Memory(4, 11);
+    EXPECT_TRUE(edge.Passed()) << "the targets' limits themselves pass";
 }
 
 TEST(BenchResultTest, HandleCountsFallBackToTheListWhenThePlatformAnswersZero)

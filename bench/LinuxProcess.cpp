@@ -121,6 +121,11 @@ std::optional<unsigned long long> LinuxCpuClockTicks(unsigned long pid)
     return text ? ParseStatCpuTicks(*text) : std::nullopt;
 }
 
+std::optional<std::string> LinuxSmaps(unsigned long pid)
+{
+    return ReadWholeFile(kProcRoot + std::to_string(pid) + "\\smaps");
+}
+
 std::optional<unsigned long> WineServerPid()
 {
     const auto text = ReadWholeFile(std::string(kProcRoot) + "self\\stat");

@@ -28,6 +28,9 @@ std::optional<unsigned long long> LinuxCpuNanoseconds(unsigned long pid);
 // also counts threads that have ended.
 std::optional<unsigned long long> LinuxCpuClockTicks(unsigned long pid);
 
+// /proc/<pid>/smaps: what the process maps, with its resident size.
+std::optional<std::string> LinuxSmaps(unsigned long pid);
+
 // The wineserver of this prefix. Wine opens files in the server, so
 // Z:\proc\self names the wineserver process itself (seen with Wine 8.0);
 // empty when what it names is not a wineserver.

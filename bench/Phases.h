@@ -12,8 +12,11 @@ struct PhaseOptions {
     // bench: the figures file the registry phase wrote (may be missing).
     // registry: where to write it.
     std::string registryFigures;
-    // registry: the Wine trace this very run writes to (its stderr).
+    // registry, calls: the Wine trace this very run writes to (its stderr).
     std::string tracePath;
+    // calls: where to write the call list of a steady tick of the monitor.
+    // bench: the list the replay makes every tick.
+    std::string tickCalls;
     int ticks = 0;    // 0: the phase's default
     int changes = 0;  // bench: changes of the tracked window for the latency
     int rounds = 0;   // storm
@@ -26,6 +29,7 @@ constexpr int kPhaseCouldNotRun = 2;
 
 int RunBenchPhase(const PhaseOptions& options);
 int RunRegistryPhase(const PhaseOptions& options);
+int RunCallsPhase(const PhaseOptions& options);
 int RunSoakPhase(const PhaseOptions& options);
 int RunStormPhase(const PhaseOptions& options);
 

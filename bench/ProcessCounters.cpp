@@ -3,6 +3,8 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+#include <cctype>
 #include <vector>
 
 #include "bench/LinuxProcess.h"
@@ -122,6 +124,33 @@ std::optional<MemoryFigures> ReadMemory(HANDLE process)
 }
 
 // ---- threads, modules ----
+
+std::map<std::string, unsigned long long> ListModules(HANDLE process)
+{
+    std::map<std::string, unsigned long long> modules;
+    DWORD needed = 0;
+    std::vector<HMODULE> handles(512);
+    if (!::EnumProcessModulesEx(process, handles.data(),
+                                static_cast<DWORD>(handles.size() * sizeof(HMODULE)), &needed,
+                                LIST_MODULES_ALL)) {
+        return modules;
+    }
+    handles.resize(std::min<size_t>(handles.size(), needed / sizeof(HMODULE)));
+    for (HMODULE module : handles) {
+        char name[MAX_PATH] = {};
+        MODULEINFO info = {};
+        if (::GetModuleBaseNameA(process, module, name, MAX_PATH) == 0 ||
+            !::GetModuleInformation(process, module, &info, sizeof(info))) {
+            continue;
+        }
+        std::string lower = name;
+        for (char& c : lower) {
+            c = static_cast<char>(::tolower(static_cast<unsigned char>(c)));
+        }
+        modules[lower] = info.SizeOfImage;
+    }
+    return modules;
+}
 
 size_t CountThreads(DWORD processId)
 {

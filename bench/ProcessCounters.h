@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <optional>
 #include <string>
 
@@ -54,6 +55,10 @@ struct MemoryFigures {
     std::string privateSource;
 };
 std::optional<MemoryFigures> ReadMemory(HANDLE process);
+
+// The modules of a process by file name (lower case), with the size of
+// each image.
+std::map<std::string, unsigned long long> ListModules(HANDLE process);
 
 size_t CountThreads(DWORD processId);
 size_t CountModules(HANDLE process);

@@ -1,6 +1,7 @@
 #include "bench/RegistryFigures.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -78,6 +79,17 @@ std::optional<RegistryFigures> ParseRegistryFigures(const std::string& text)
     figures.checkSeen = std::strtoul(values["check_seen"].c_str(), nullptr, 10);
     figures.checkMade = std::strtoul(values["check_made"].c_str(), nullptr, 10);
     return figures;
+}
+
+std::optional<RegistryFigures> LoadRegistryFigures(const std::string& path)
+{
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return ParseRegistryFigures(text.str());
 }
 
 }  // namespace bench

@@ -26,4 +26,7 @@ std::string FormatRegistryFigures(const RegistryFigures& figures);
 // Empty when the text holds no steady tick count.
 std::optional<RegistryFigures> ParseRegistryFigures(const std::string& text);
 
+// The file the registry phase wrote; empty when there is none.
+std::optional<RegistryFigures> LoadRegistryFigures(const std::string& path);
+
 }  // namespace bench

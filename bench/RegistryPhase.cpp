@@ -17,6 +17,7 @@
 #include "bench/Phases.h"
 #include "bench/RegistryFigures.h"
 #include "bench/Report.h"
+#include "bench/TraceFile.h"
 #include "common/UniqueResource.h"
 #include "tests/support/SystemNames.h"
 
@@ -39,43 +40,6 @@ constexpr const char* kStandInSettings = "Software\\TavrelStandIns";
 // Creating the event-service object looks its class up: a tick with that
 // key is a tick with a report.
 constexpr const char* kServiceClassId = "{301AB3CF-48BA-4234-9D63-3378BE356C6C}";
-
-class TraceFile {
-public:
-    explicit TraceFile(const std::string& path) : path_(path) {}
-
-    // Current end of the file: the start of what is written from now on.
-    unsigned long long End() const
-    {
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!::GetFileAttributesExA(path_.c_str(), GetFileExInfoStandard, &data)) {
-            return 0;
-        }
-        return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    }
-
-    std::string Read(unsigned long long from, unsigned long long to) const
-    {
-        tavrel::UniqueFileHandle file(::CreateFileA(path_.c_str(), GENERIC_READ,
-                                                    FILE_SHARE_READ | FILE_SHARE_WRITE |
-                                                        FILE_SHARE_DELETE,
-                                                    nullptr, OPEN_EXISTING, 0, nullptr));
-        if (!file.valid() || to <= from) {
-            return {};
-        }
-        LARGE_INTEGER position;
-        position.QuadPart = static_cast<LONGLONG>(from);
-        ::SetFilePointerEx(file.get(), position, nullptr, FILE_BEGIN);
-        std::string text(static_cast<size_t>(to - from), '\0');
-        DWORD got = 0;
-        ::ReadFile(file.get(), &text[0], static_cast<DWORD>(text.size()), &got, nullptr);
-        text.resize(got);
-        return text;
-    }
-
-private:
-    std::string path_;
-};
 
 // Opens the check key the given number of times; answers how many lines
 // for it the trace gained from this process.
@@ -187,27 +151,25 @@ int RunRegistryPhase(const PhaseOptions& options)
     table.Row("verdict", complete ? "PASS" : "FAIL", "every steady tick opens the same keys");
     std::printf("\n%s\n", table.Text().c_str());
 
-    JsonWriter json;
-    json.BeginObject();
-    json.String("source", "WINEDEBUG=+pid,trace+reg: NtOpenKeyEx and NtCreateKey calls of the monitor");
-    json.Integer("check_opens_seen", static_cast<long long>(checkOpens));
-    json.Integer("check_opens_made", kCheckOpens);
-    json.Integer("steady_ticks", static_cast<long long>(steady.ticks));
-    json.Number("opens_per_tick_median", figures.perTick.median);
-    json.Number("opens_per_tick_min", figures.perTick.min);
-    json.Number("opens_per_tick_max", figures.perTick.max);
-    json.BeginObject("opens_per_tick_by_key");
+    Json byKey = Json::object();
     for (const auto& key : figures.perKey) {
-        json.Number(key.first.c_str(), key.second);
+        byKey[key.first] = key.second;
     }
-    json.EndObject();
-    json.Integer("report_ticks", static_cast<long long>(figures.perReportTick.count));
-    json.Number("report_tick_opens_median", figures.perReportTick.median);
-    json.Number("report_tick_opens_max", figures.perReportTick.max);
-    json.Bool("passed", complete);
-    json.EndObject();
+    Json json;
+    json["source"] = "WINEDEBUG=+pid,trace+reg: NtOpenKeyEx and NtCreateKey calls of the monitor";
+    json["check_opens_seen"] = checkOpens;
+    json["check_opens_made"] = kCheckOpens;
+    json["steady_ticks"] = steady.ticks;
+    json["opens_per_tick_median"] = figures.perTick.median;
+    json["opens_per_tick_min"] = figures.perTick.min;
+    json["opens_per_tick_max"] = figures.perTick.max;
+    json["opens_per_tick_by_key"] = byKey;
+    json["report_ticks"] = figures.perReportTick.count;
+    json["report_tick_opens_median"] = figures.perReportTick.median;
+    json["report_tick_opens_max"] = figures.perReportTick.max;
+    json["passed"] = complete;
     if (!options.jsonPath.empty()) {
-        WriteTextFile(options.jsonPath, json.Text() + "\n");
+        WriteJsonFile(options.jsonPath, json);
     }
     return complete ? kPhasePassed : kPhaseFailed;
 }

@@ -3,8 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 
 #include "common/UniqueResource.h"
 
@@ -46,118 +47,12 @@ std::string Table::Text() const
     return text;
 }
 
-std::string JsonEscape(const std::string& text)
-{
-    std::string escaped;
-    for (char c : text) {
-        switch (c) {
-        case '"': escaped += "\\\""; break;
-        case '\\': escaped += "\\\\"; break;
-        case '\n': escaped += "\\n"; break;
-        case '\r': escaped += "\\r"; break;
-        case '\t': escaped += "\\t"; break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char code[8];
-                std::snprintf(code, sizeof(code), "\\u%04x", static_cast<unsigned char>(c));
-                escaped += code;
-            } else {
-                escaped += c;
-            }
-        }
-    }
-    return escaped;
-}
+Json OrNull(const std::optional<double>& value) { return value ? Json(*value) : Json(); }
 
-void JsonWriter::Key(const char* key)
+bool WriteJsonFile(const std::string& path, const Json& json)
 {
-    if (!firstInScope_.empty()) {
-        if (!firstInScope_.back()) {
-            text_ += ",";
-        }
-        firstInScope_.back() = false;
-        text_ += "\n" + std::string(2 * depth_, ' ');
-    }
-    if (key != nullptr) {
-        text_ += "\"" + JsonEscape(key) + "\": ";
-    }
-}
-
-JsonWriter& JsonWriter::BeginObject(const char* key)
-{
-    Key(key);
-    text_ += "{";
-    firstInScope_.push_back(true);
-    ++depth_;
-    return *this;
-}
-
-JsonWriter& JsonWriter::EndObject()
-{
-    --depth_;
-    const bool empty = firstInScope_.back();
-    firstInScope_.pop_back();
-    text_ += empty ? "}" : "\n" + std::string(2 * depth_, ' ') + "}";
-    return *this;
-}
-
-JsonWriter& JsonWriter::BeginArray(const char* key)
-{
-    Key(key);
-    text_ += "[";
-    firstInScope_.push_back(true);
-    ++depth_;
-    return *this;
-}
-
-JsonWriter& JsonWriter::EndArray()
-{
-    --depth_;
-    const bool empty = firstInScope_.back();
-    firstInScope_.pop_back();
-    text_ += empty ? "]" : "\n" + std::string(2 * depth_, ' ') + "]";
-    return *this;
-}
-
-JsonWriter& JsonWriter::Number(const char* key, double value)
-{
-    Key(key);
-    if (!std::isfinite(value)) {
-        text_ += "null";
-        return *this;
-    }
-    char text[64];
-    std::snprintf(text, sizeof(text), "%.6g", value);
-    text_ += text;
-    return *this;
-}
-
-JsonWriter& JsonWriter::Integer(const char* key, long long value)
-{
-    Key(key);
-    text_ += std::to_string(value);
-    return *this;
-}
-
-JsonWriter& JsonWriter::String(const char* key, const std::string& value)
-{
-    Key(key);
-    text_ += "\"" + JsonEscape(value) + "\"";
-    return *this;
-}
-
-JsonWriter& JsonWriter::Bool(const char* key, bool value)
-{
-    Key(key);
-    text_ += value ? "true" : "false";
-    return *this;
-}
-
-JsonWriter& JsonWriter::Null(const char* key)
-{
-    Key(key);
-    text_ += "null";
-    return *this;
+    // Numbers that are not finite (a ratio over nothing) become null.
+    return WriteTextFile(path, json.dump(2) + "\n");
 }
 
 std::string Fixed(double value, int decimals)
@@ -179,6 +74,14 @@ bool WriteTextFile(const std::string& path, const std::string& text)
     return ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written,
                        nullptr) &&
            written == text.size();
+}
+
+std::string ReadTextFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 }  // namespace bench

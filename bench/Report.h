@@ -2,8 +2,11 @@
 // document for machines, built side by side.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 namespace bench {
 
@@ -26,33 +29,21 @@ private:
     std::vector<Line> lines_;
 };
 
-// A JSON text written front to back; keys are given inside objects and
-// omitted (nullptr) inside arrays.
-class JsonWriter {
-public:
-    JsonWriter& BeginObject(const char* key = nullptr);
-    JsonWriter& EndObject();
-    JsonWriter& BeginArray(const char* key = nullptr);
-    JsonWriter& EndArray();
-    JsonWriter& Number(const char* key, double value);
-    JsonWriter& Integer(const char* key, long long value);
-    JsonWriter& String(const char* key, const std::string& value);
-    JsonWriter& Bool(const char* key, bool value);
-    JsonWriter& Null(const char* key);
-    const std::string& Text() const { return text_; }
+// The figures as JSON, in the order they are set (nlohmann/json, see
+// bench/CMakeLists.txt).
+using Json = nlohmann::ordered_json;
 
-private:
-    void Key(const char* key);
-    std::string text_;
-    std::vector<bool> firstInScope_;
-    int depth_ = 0;
-};
+// null for a figure that could not be had.
+Json OrNull(const std::optional<double>& value);
 
-std::string JsonEscape(const std::string& text);
+// The document indented by two, with a final newline.
+bool WriteJsonFile(const std::string& path, const Json& json);
 
 // "%.3f"-style text of a number with the given decimals.
 std::string Fixed(double value, int decimals);
 
 bool WriteTextFile(const std::string& path, const std::string& text);
+// The whole file, or nothing when it cannot be read.
+std::string ReadTextFile(const std::string& path);
 
 }  // namespace bench

@@ -61,23 +61,31 @@ ResourceSample RestingSample(HANDLE process, DWORD processId)
     return rest;
 }
 
-void WriteSample(JsonWriter& json, const char* key, const ResourceSample& sample, int tick)
+Json SampleJson(const ResourceSample& sample, int tick)
 {
-    json.BeginObject(key);
-    json.Integer("tick", tick);
-    json.Integer("handles", static_cast<long long>(sample.handles));
-    json.BeginObject("handles_by_type");
-    for (const auto& type : sample.handlesByType) {
-        json.Integer(type.first.c_str(), static_cast<long long>(type.second));
+    return Json{{"tick", tick},
+                {"handles", sample.handles},
+                {"handles_by_type", sample.handlesByType},
+                {"gdi_objects", sample.gdiObjects},
+                {"user_objects", sample.userObjects},
+                {"private_bytes", sample.privateBytes},
+                {"working_set", sample.workingSet},
+                {"threads", sample.threads},
+                {"modules", sample.modules}};
+}
+
+// The counters over the run, for the picture (bench/plots.gp).
+std::string SeriesData(const std::vector<std::pair<int, ResourceSample>>& series)
+{
+    std::string text = "# tick handles gdi user private_kib threads modules\n";
+    for (const auto& entry : series) {
+        const ResourceSample& sample = entry.second;
+        text += std::to_string(entry.first) + " " + std::to_string(sample.handles) + " " +
+                std::to_string(sample.gdiObjects) + " " + std::to_string(sample.userObjects) + " " +
+                std::to_string(sample.privateBytes / 1024) + " " + std::to_string(sample.threads) +
+                " " + std::to_string(sample.modules) + "\n";
     }
-    json.EndObject();
-    json.Integer("gdi_objects", static_cast<long long>(sample.gdiObjects));
-    json.Integer("user_objects", static_cast<long long>(sample.userObjects));
-    json.Integer("private_bytes", static_cast<long long>(sample.privateBytes));
-    json.Integer("working_set", static_cast<long long>(sample.workingSet));
-    json.Integer("threads", static_cast<long long>(sample.threads));
-    json.Integer("modules", static_cast<long long>(sample.modules));
-    json.EndObject();
+    return text;
 }
 
 }  // namespace
@@ -217,49 +225,50 @@ int RunSoakPhase(const PhaseOptions& options)
     table.Row("verdict", passed ? "PASS: no growth" : "FAIL");
     std::printf("\n%s\n", table.Text().c_str());
 
-    JsonWriter json;
-    json.BeginObject();
-    json.String("platform", PlatformDescription());
-    json.Integer("ticks", lastTick).Integer("cycles", cycles);
-    WriteSample(json, "first", first, firstTick);
-    WriteSample(json, "last", last, lastTick);
-    json.BeginArray("growth");
+    Json growth = Json::array();
     for (const CounterChange& change : changes) {
         if (change.grew()) {
-            json.String(nullptr, change.name);
+            growth.push_back(change.name);
         }
     }
-    json.EndArray();
-    json.BeginArray("series");
+    Json seriesJson = Json::array();
     for (const auto& entry : series) {
-        json.BeginObject();
-        json.Integer("tick", entry.first);
-        json.Integer("handles", static_cast<long long>(entry.second.handles));
-        json.Integer("gdi", static_cast<long long>(entry.second.gdiObjects));
-        json.Integer("user", static_cast<long long>(entry.second.userObjects));
-        json.Integer("private_bytes", static_cast<long long>(entry.second.privateBytes));
-        json.EndObject();
+        seriesJson.push_back(Json{{"tick", entry.first},
+                                  {"handles", entry.second.handles},
+                                  {"gdi", entry.second.gdiObjects},
+                                  {"user", entry.second.userObjects},
+                                  {"private_bytes", entry.second.privateBytes}});
     }
-    json.EndArray();
-    json.BeginObject("sources");
-    json.String("handles", sources.handles).String("gdi", sources.gdi);
-    json.String("user", sources.user).String("private_bytes", sources.privateBytes);
-    json.EndObject();
-    json.Integer("events", static_cast<long long>(events));
-    json.Integer("events_expected", kEventsPerCycle * cycles);
-    json.Integer("com_objects_created", static_cast<long long>(objectsCreated));
-    json.Integer("com_objects_alive", static_cast<long long>(objectsAlive));
-    json.Integer("com_over_releases", static_cast<long long>(overReleases));
-    json.Integer("visualiser_starts", static_cast<long long>(visualiserStarts));
-    json.Integer("failed_steps", static_cast<long long>(failedSteps));
+    Json json;
+    json["platform"] = PlatformDescription();
+    json["ticks"] = lastTick;
+    json["cycles"] = cycles;
+    json["first"] = SampleJson(first, firstTick);
+    json["last"] = SampleJson(last, lastTick);
+    json["growth"] = growth;
+    json["series"] = seriesJson;
+    json["sources"] = Json{{"handles", sources.handles},
+                           {"gdi", sources.gdi},
+                           {"user", sources.user},
+                           {"private_bytes", sources.privateBytes}};
+    json["events"] = events;
+    json["events_expected"] = kEventsPerCycle * cycles;
+    json["com_objects_created"] = objectsCreated;
+    json["com_objects_alive"] = objectsAlive;
+    json["com_over_releases"] = overReleases;
+    json["visualiser_starts"] = visualiserStarts;
+    json["failed_steps"] = failedSteps;
     if (cpuFirst && cpuLast && lastTick > firstTick) {
-        json.Number("cpu_ms_per_tick", PerTick(*cpuLast - *cpuFirst, lastTick - firstTick));
+        json["cpu_ms_per_tick"] = PerTick(*cpuLast - *cpuFirst, lastTick - firstTick);
     }
-    json.Bool("monitor_alive_at_end", alive);
-    json.Bool("passed", passed);
-    json.EndObject();
+    json["monitor_alive_at_end"] = alive;
+    json["passed"] = passed;
     if (!options.jsonPath.empty()) {
-        WriteTextFile(options.jsonPath, json.Text() + "\n");
+        WriteJsonFile(options.jsonPath, json);
+        std::vector<std::pair<int, ResourceSample>> all = {{firstTick, first}};
+        all.insert(all.end(), series.begin(), series.end());
+        const std::string folder = options.jsonPath.substr(0, options.jsonPath.find_last_of('\\') + 1);
+        WriteTextFile(folder + "soak-series.dat", SeriesData(all));
     }
     return passed ? kPhasePassed : kPhaseFailed;
 }

@@ -74,26 +74,24 @@ int RunStormPhase(const PhaseOptions& options)
     table.Row("verdict", summary.passed() && quietAfter ? "PASS" : "FAIL");
     std::printf("\n%s\n", table.Text().c_str());
 
-    JsonWriter json;
-    json.BeginObject();
-    json.String("platform", PlatformDescription()).Integer("seed", seed);
-    json.Integer("rounds", static_cast<long long>(summary.rounds));
-    json.Integer("max_start_gap_ms", timing.maxStartGapMs);
-    json.Integer("max_halt_delay_ms", timing.maxHaltDelayMs);
-    json.Integer("rounds_leaving_processes", static_cast<long long>(summary.leavingProcesses));
-    json.Integer("processes_left", static_cast<long long>(summary.processesLeft));
-    json.Integer("rounds_with_two_monitors", static_cast<long long>(summary.twoMonitorsAtOnce));
-    json.Integer("rounds_with_unexpected_exit_codes",
-                 static_cast<long long>(summary.unexpectedExitCodes));
-    json.Integer("rounds_not_started", static_cast<long long>(summary.notStarted));
-    json.Integer("max_processes_at_once", static_cast<long long>(summary.maxProcessesAtOnce));
-    json.Number("round_ms_median", summary.durationMs.median);
-    json.Number("round_ms_max", summary.durationMs.max);
-    json.Bool("nothing_left_after", quietAfter);
-    json.Bool("passed", summary.passed() && quietAfter);
-    json.EndObject();
+    Json json;
+    json["platform"] = PlatformDescription();
+    json["seed"] = seed;
+    json["rounds"] = summary.rounds;
+    json["max_start_gap_ms"] = timing.maxStartGapMs;
+    json["max_halt_delay_ms"] = timing.maxHaltDelayMs;
+    json["rounds_leaving_processes"] = summary.leavingProcesses;
+    json["processes_left"] = summary.processesLeft;
+    json["rounds_with_two_monitors"] = summary.twoMonitorsAtOnce;
+    json["rounds_with_unexpected_exit_codes"] = summary.unexpectedExitCodes;
+    json["rounds_not_started"] = summary.notStarted;
+    json["max_processes_at_once"] = summary.maxProcessesAtOnce;
+    json["round_ms_median"] = summary.durationMs.median;
+    json["round_ms_max"] = summary.durationMs.max;
+    json["nothing_left_after"] = quietAfter;
+    json["passed"] = summary.passed() && quietAfter;
     if (!options.jsonPath.empty()) {
-        WriteTextFile(options.jsonPath, json.Text() + "\n");
+        WriteJsonFile(options.jsonPath, json);
     }
     return summary.passed() && quietAfter ? kPhasePassed : kPhaseFailed;
 }

@@ -43,6 +43,8 @@ ensure_packages() {
     command -v pgrep >/dev/null || missing+=(procps)
     command -v tmux >/dev/null || missing+=(tmux)
     [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
+    # Header-only JSON library the bench driver writes its figures with.
+    [ -f /usr/include/nlohmann/json.hpp ] || missing+=(nlohmann-json3-dev)
     command -v clang++ >/dev/null || missing+=(clang)
     command -v lld-link >/dev/null || missing+=(lld)
     { command -v llvm-dlltool && command -v llvm-undname && command -v llvm-readobj; } >/dev/null \
