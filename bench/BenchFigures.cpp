@@ -172,6 +172,20 @@ std::string CommandLineText(const std::string& raw)
     return last == std::string::npos ? std::string() : text.substr(0, last + 1);
 }
 
+std::string WineCommandLine(const std::string& raw)
+{
+    const size_t first = raw.find('\0');
+    const std::string program = raw.substr(0, first);
+    const size_t slash = program.find_last_of('/');
+    const std::string name = slash == std::string::npos ? program : program.substr(slash + 1);
+    if (first == std::string::npos || name.compare(0, 5, "qemu-") != 0) {
+        return CommandLineText(raw);
+    }
+    // Past the emulator and the loader it was started for.
+    const size_t loaderEnd = raw.find('\0', first + 1);
+    return loaderEnd == std::string::npos ? std::string() : CommandLineText(raw.substr(loaderEnd + 1));
+}
+
 std::map<std::string, unsigned long long> ResidentKiBByMapping(const std::string& smaps)
 {
     std::map<std::string, unsigned long long> resident;

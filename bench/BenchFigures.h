@@ -46,6 +46,14 @@ std::optional<StatIdentity> ParseStatIdentity(const std::string& text);
 // dropped (Wine pads the argument area it rewrites).
 std::string CommandLineText(const std::string& raw);
 
+// The Windows command line a Wine process runs, from its raw
+// /proc/<pid>/cmdline. Natively Wine rewrites its argument area to that
+// command line. Where 32-bit code runs under qemu-i386 user emulation, the
+// Linux process is the emulator, whose arguments Wine cannot rewrite: the
+// emulator and the 32-bit Wine loader come first, then the program path and
+// its arguments as the loader was given them.
+std::string WineCommandLine(const std::string& raw);
+
 // Resident memory of a Linux process by what is mapped (/proc/<pid>/smaps):
 // KiB per mapped file (by its file name, lower case) and "(anonymous)" for
 // mappings of no file (heaps, stacks, Wine's own reservations).

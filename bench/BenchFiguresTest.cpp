@@ -64,6 +64,12 @@ TEST(ProcParsingTest, SchedstatRunTimeAndCommandLines)
     const std::string raw("Z:\\bin\\Tavrel.exe\0@@@Start\0      \0\0", 35);
     EXPECT_EQ("Z:\\bin\\Tavrel.exe @@@Start", CommandLineText(raw));
     EXPECT_EQ("", CommandLineText(std::string("\0\0", 2)));
+    EXPECT_EQ("Z:\\bin\\Tavrel.exe @@@Start", WineCommandLine(raw));
+    // Under qemu-i386: the emulator's own arguments, as seen.
+    const std::string emulated(
+        "/usr/bin/qemu-i386-static\0/usr/lib/wine/wine\0Z:\\bin\\Tavrel.exe\0@@@Start\0", 72);
+    EXPECT_EQ("Z:\\bin\\Tavrel.exe @@@Start", WineCommandLine(emulated));
+    EXPECT_EQ("", WineCommandLine(std::string("/usr/bin/qemu-i386-static\0", 26)));
 }
 
 // A piece of a WINEDEBUG=+pid,trace+reg log as Wine 8.0 writes it.

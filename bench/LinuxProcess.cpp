@@ -86,7 +86,7 @@ std::optional<unsigned long> FindLinuxProcess(const std::string& programPath,
     std::optional<unsigned long> found;
     for (const std::string& pid : NumericEntries(kProcRoot)) {
         const auto raw = ReadWholeFile(kProcRoot + pid + "\\cmdline");
-        if (!raw || CommandLineText(*raw) != wanted) {
+        if (!raw || WineCommandLine(*raw) != wanted) {
             continue;
         }
         if (found) {

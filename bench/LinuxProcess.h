@@ -15,8 +15,9 @@ bool RunningUnderWine();
 
 // The Linux pid of the process that runs "<programPath> <arguments>": Wine
 // rewrites a process's argument area to its Windows arguments (the path
-// unquoted), so /proc/<pid>/cmdline shows them. Empty when none or several
-// match.
+// unquoted), so /proc/<pid>/cmdline shows them; under qemu-i386 they follow
+// the emulator's and the loader's paths (see WineCommandLine). Empty when
+// none or several match.
 std::optional<unsigned long> FindLinuxProcess(const std::string& programPath,
                                               const std::string& arguments);
 
