@@ -13,6 +13,7 @@ using tickcalls::Arg;
 using tickcalls::ArgKind;
 using tickcalls::Call;
 using tickcalls::CallList;
+using tickcalls::EqualNoCase;
 using tickcalls::Param;
 using tickcalls::Result;
 
@@ -35,20 +36,6 @@ struct RawCall {
     bool returned = false;
     std::vector<std::string> registryLines;  // "trace:reg:" lines inside the call
 };
-
-bool EqualNoCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 bool EndsWithNoCase(const std::string& text, const std::string& end)
 {

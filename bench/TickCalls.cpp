@@ -40,20 +40,6 @@ const std::vector<Signature>& Signatures()
     return signatures;
 }
 
-bool SameNoCase(const std::string& a, const char* b)
-{
-    if (a.size() != std::strlen(b)) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::string Hex(unsigned long value)
 {
     char text[16];
@@ -176,7 +162,7 @@ const std::vector<Signature>& AllSignatures() { return Signatures(); }
 const Signature* FindSignature(const std::string& module, const std::string& function)
 {
     for (const Signature& signature : Signatures()) {
-        if (function == signature.function && SameNoCase(module, signature.module)) {
+        if (function == signature.function && EqualNoCase(module, signature.module)) {
             return &signature;
         }
     }
@@ -327,6 +313,20 @@ std::string Unescape(const std::string& escaped)
         }
     }
     return text;
+}
+
+bool EqualNoCase(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace tickcalls

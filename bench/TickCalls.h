@@ -96,4 +96,8 @@ unsigned long SlotCount(const CallList& calls);
 std::string Escape(const std::string& text);
 std::string Unescape(const std::string& escaped);
 
+// Module and key names compare without regard to ASCII letter case, as
+// Windows compares them.
+bool EqualNoCase(const std::string& a, const std::string& b);
+
 }  // namespace tickcalls
