@@ -59,6 +59,17 @@ run_leg() {
         echo "processes left behind by tests, ended by the runner:"
         printf '%s\n' "$leftovers"
     fi
+    # Under emulation a 32-bit process can crash in qemu itself (see the
+    # README, "Running the 32-bit build"); qemu says so in the output.
+    if [ "$leg" = i686 ] && [ "$I686_RUNNER" = emulated ]; then
+        local crashed
+        crashed=$(awk '/Test +#[0-9]+: / { test = $4 }
+                       /^qemu: uncaught target signal/ && test != "" { print "  " test ": " $0; test = "" }' "$log")
+        if [ -n "$crashed" ]; then
+            echo "crashed in the emulator itself (qemu's known fault, see the README):"
+            printf '%s\n' "$crashed"
+        fi
+    fi
     echo "full log: $log; the leg took $(( $(date +%s) - began )) s"
     return $status
 }

@@ -3,11 +3,13 @@
 # timeline in time order, the steps of the desktop each followed by what the
 # monitor does about them, and a summary that agrees with the timeline.
 #   check-run.sh scripted <x86_64|i686>   the scripted desktop, about 20 s
-#   check-run.sh interactive              keys typed into a tmux pane
+#   check-run.sh interactive <x86_64|i686> keys typed into a tmux pane
 set -uo pipefail
 
 mode=$1
 arch=${2:-x86_64}
+flag=
+[ "$arch" = x86_64 ] || flag=--i686
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/check-run.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -36,8 +38,6 @@ summary_value() { sed -n "s/^  $1  *//p" "$out" | head -1; }
 
 case $mode in
     scripted)
-        flag=
-        [ "$arch" = x86_64 ] || flag=--i686
         RUN_STEP_MS=1500 timeout 240 "$repo/scripts/run.sh" $flag 22 >"$out" 2>&1 </dev/null
         status=$?
         [ "$status" -eq 0 ] || fail "run.sh exited with $status"
@@ -69,7 +69,7 @@ case $mode in
         command -v tmux >/dev/null || { echo "FAIL: tmux is missing"; exit 1; }
         session=check-run-$$
         tmux new-session -d -s "$session" -x 220 -y 50 \
-            "$repo/scripts/run.sh --interactive >'$out' 2>&1; echo done >'$work/ended'"
+            "$repo/scripts/run.sh $flag --interactive >'$out' 2>&1; echo done >'$work/ended'"
         # Until the key help is up and the monitor runs.
         for _ in $(seq 120); do
             grep -q "monitor  running" "$out" 2>/dev/null && break
@@ -111,7 +111,7 @@ case $mode in
             *) fail "the summary does not count the suspend and the disconnect as two pauses" ;;
         esac
         ;;
-    *) echo "usage: check-run.sh scripted <arch> | interactive"; exit 2 ;;
+    *) echo "usage: check-run.sh scripted|interactive <x86_64|i686>"; exit 2 ;;
 esac
 
 # The timeline is in time order.

@@ -3,6 +3,7 @@
 // library again. Also: which stored paths it refuses to load at all.
 #include <gtest/gtest.h>
 
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -227,14 +228,26 @@ TEST_F(ShowHideTavrelTest, CallsFromSeveralThreadsEachBindAndReleaseTheDriver)
     constexpr int kCallsEach = 5;
     velutils_.Set("PresenceMask", 2);
     std::vector<int> answers(kThreads * kCallsEach, -1);
+    // The threads start one after the other and then make their calls
+    // together. Under qemu-i386 user emulation a 32-bit process whose
+    // threads start at the same instant can crash in the emulator, whatever
+    // the threads then do.
+    std::promise<void> go;
+    const std::shared_future<void> together = go.get_future().share();
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([this, t, &answers] {
+        std::promise<void> running;
+        std::future<void> started = running.get_future();
+        threads.emplace_back([this, t, &answers, running = std::move(running), together]() mutable {
+            running.set_value();
+            together.wait();
             for (int i = 0; i < kCallsEach; ++i) {
                 answers[t * kCallsEach + i] = brisolt_.showHideTavrel(2);
             }
         });
+        started.wait();
     }
+    go.set_value();
     for (std::thread& thread : threads) {
         thread.join();
     }
