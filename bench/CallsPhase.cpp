@@ -44,24 +44,8 @@ constexpr int kReplayTicks = 4;
 
 unsigned long long ImageSizeOf(const std::string& path)
 {
-    tavrel::UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                                nullptr, OPEN_EXISTING, 0, nullptr));
-    IMAGE_DOS_HEADER dos = {};
-    DWORD read = 0;
-    if (!file.valid() || !::ReadFile(file.get(), &dos, sizeof(dos), &read, nullptr) ||
-        read != sizeof(dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) {
-        return 0;
-    }
-    // SizeOfImage lies at the same offset in the 32-bit and the 64-bit
-    // optional header.
-    IMAGE_NT_HEADERS32 nt = {};
-    if (::SetFilePointer(file.get(), dos.e_lfanew, nullptr, FILE_BEGIN) ==
-            INVALID_SET_FILE_POINTER ||
-        !::ReadFile(file.get(), &nt, sizeof(nt), &read, nullptr) || read != sizeof(nt) ||
-        nt.Signature != IMAGE_NT_SIGNATURE) {
-        return 0;
-    }
-    return nt.OptionalHeader.SizeOfImage;
+    const auto headers = testsupport::ReadImageHeaders(path);
+    return headers ? headers->OptionalHeader.SizeOfImage : 0;
 }
 
 std::string FinalComponent(const std::string& path)

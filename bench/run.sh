@@ -28,14 +28,8 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 
-legs=(x86_64 i686)
-if [ "${1:-}" = --leg ]; then
-    case ${2:-} in
-        x86_64 | i686) legs=("$2") ;;
-        *) log "--leg takes x86_64 or i686"; exit 2 ;;
-    esac
-    shift 2
-fi
+choose_legs "$@"
+shift "$leg_options"
 what=${1:-all}
 [ $# -eq 0 ] || shift
 case "$what" in

@@ -30,6 +30,18 @@ leg_prefix() {
     esac
 }
 
+# The legs a command runs: both, or the one a leading "--leg <leg>" names.
+# Sets legs, and leg_options to how many arguments that took.
+choose_legs() {
+    legs=(x86_64 i686)
+    leg_options=0
+    [ "${1:-}" = --leg ] || return 0
+    case ${2:-} in
+        x86_64 | i686) legs=("$2"); leg_options=2 ;;
+        *) log "--leg takes x86_64 or i686"; exit 2 ;;
+    esac
+}
+
 # Installs the packages whose commands are missing (Debian 12, as root).
 ensure_packages() {
     local missing=()

@@ -18,30 +18,6 @@ std::string ParentOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(0, slash);
 }
 
-// The machine field of a PE image's file header, or 0 if it cannot be read.
-WORD ImageMachine(const std::string& path)
-{
-    tavrel::UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                                nullptr, OPEN_EXISTING, 0, nullptr));
-    IMAGE_DOS_HEADER dos = {};
-    DWORD read = 0;
-    if (!file.valid() || !::ReadFile(file.get(), &dos, sizeof(dos), &read, nullptr) ||
-        read != sizeof(dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) {
-        return 0;
-    }
-    struct {
-        DWORD signature;
-        IMAGE_FILE_HEADER header;
-    } nt = {};
-    if (::SetFilePointer(file.get(), dos.e_lfanew, nullptr, FILE_BEGIN) ==
-            INVALID_SET_FILE_POINTER ||
-        !::ReadFile(file.get(), &nt, sizeof(nt), &read, nullptr) || read != sizeof(nt) ||
-        nt.signature != IMAGE_NT_SIGNATURE) {
-        return 0;
-    }
-    return nt.header.Machine;
-}
-
 // Unix paths given in the environment reach Windows programs through Z:,
 // which every prefix Wine makes maps to /. Empty when the variable is unset.
 std::string WindowsPathFromEnvironment(const char* variable)
@@ -79,8 +55,31 @@ std::string TavrelPath() { return TargetDirectory() + "\\Tavrel.exe"; }
 
 bool TargetIs32Bit()
 {
-    static const bool is32Bit = ImageMachine(TavrelPath()) == IMAGE_FILE_MACHINE_I386;
+    static const bool is32Bit = [] {
+        const auto headers = ReadImageHeaders(TavrelPath());
+        return headers && headers->FileHeader.Machine == IMAGE_FILE_MACHINE_I386;
+    }();
     return is32Bit;
+}
+
+std::optional<IMAGE_NT_HEADERS32> ReadImageHeaders(const std::string& path)
+{
+    tavrel::UniqueFileHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+    IMAGE_DOS_HEADER dos = {};
+    DWORD read = 0;
+    if (!file.valid() || !::ReadFile(file.get(), &dos, sizeof(dos), &read, nullptr) ||
+        read != sizeof(dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) {
+        return std::nullopt;
+    }
+    IMAGE_NT_HEADERS32 nt = {};
+    if (::SetFilePointer(file.get(), dos.e_lfanew, nullptr, FILE_BEGIN) ==
+            INVALID_SET_FILE_POINTER ||
+        !::ReadFile(file.get(), &nt, sizeof(nt), &read, nullptr) || read != sizeof(nt) ||
+        nt.Signature != IMAGE_NT_SIGNATURE) {
+        return std::nullopt;
+    }
+    return nt;
 }
 
 std::string FixturePath(const std::string& relative)

@@ -8,6 +8,9 @@
 // 32-bit Windows it is made for sees only 32-bit programs around it.
 #pragma once
 
+#include <windows.h>
+
+#include <optional>
 #include <string>
 
 namespace testsupport {
@@ -20,6 +23,10 @@ std::string TargetDirectory();
 std::string TavrelPath();
 // True when the build under test is 32-bit (its Tavrel.exe is an i386 image).
 bool TargetIs32Bit();
+// The PE headers of an image file, in the 32-bit layout: the file header and
+// SizeOfImage lie at the same offsets in a 64-bit image. Empty when the file
+// cannot be read or is not a PE image.
+std::optional<IMAGE_NT_HEADERS32> ReadImageHeaders(const std::string& path);
 // bin/fixtures/<name> of the build under test.
 std::string FixturePath(const std::string& relative);
 // The unpacked deployment kit's folder, which TAVREL_KIT_DIR names (a Unix
